@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tavrin::unicodeText {
+
+// True when both UTF-8 texts are canonically equivalent (equal after NFC).
+bool canonicallyEqual(std::string_view a, std::string_view b);
+
+// UTF-16 code units of a UTF-8 text; ill-formed sequences become U+FFFD.
+std::u16string toUtf16(std::string_view utf8);
+
+} // namespace tavrin::unicodeText
