@@ -79,6 +79,7 @@ class ClickController {
     std::unique_ptr<ButtonTap> tap_;
     std::unique_ptr<RepeatingTimer> permissionPoll_;
     bool popupOpen_ = false;
+    int loginItemRetries_ = 0;
     std::map<ObserverId, std::function<void()>> observers_;
     ObserverId nextObserverId_ = 0;
     std::shared_ptr<ClickController*> self_;

@@ -32,6 +32,8 @@ std::string MenuItem::rowSymbol() const {
     return std::string(specialKey::symbol(action.asPressKey()->key));
 }
 
-std::string MenuItem::popupTitle() const { return rowSymbol() + "\u2003" + label; }
+std::string MenuItem::popupTitle() const {
+    return rowSymbol() + "\u2003" + label;
+}
 
 } // namespace tavrin

@@ -18,7 +18,9 @@ struct PressKey {
 // What choosing an entry does; texts compare by canonical equivalence.
 class PopupAction {
   public:
-    static PopupAction insertText(std::string text) { return PopupAction(InsertText{std::move(text)}); }
+    static PopupAction insertText(std::string text) {
+        return PopupAction(InsertText{std::move(text)});
+    }
     static PopupAction pressKey(SpecialKey key) { return PopupAction(PressKey{key}); }
 
     const InsertText* asInsertText() const { return std::get_if<InsertText>(&value_); }

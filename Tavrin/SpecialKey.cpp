@@ -18,13 +18,21 @@ constexpr std::array<KeyFacts, 6> facts{{
     {"Space", "\u2423", 49},
 }};
 
-const KeyFacts& factsOf(SpecialKey key) { return facts.at(static_cast<std::size_t>(key)); }
+const KeyFacts& factsOf(SpecialKey key) {
+    return facts.at(static_cast<std::size_t>(key));
+}
 
 } // namespace
 
-std::string_view rawValue(SpecialKey key) { return factsOf(key).rawValue; }
-std::string_view symbol(SpecialKey key) { return factsOf(key).symbol; }
-std::uint16_t keyCode(SpecialKey key) { return factsOf(key).keyCode; }
+std::string_view rawValue(SpecialKey key) {
+    return factsOf(key).rawValue;
+}
+std::string_view symbol(SpecialKey key) {
+    return factsOf(key).symbol;
+}
+std::uint16_t keyCode(SpecialKey key) {
+    return factsOf(key).keyCode;
+}
 
 std::optional<SpecialKey> fromRawValue(std::string_view text) {
     for (SpecialKey key : allCases) {

@@ -13,8 +13,8 @@ enum class SpecialKey { returnKey, escape, tab, delete_, forwardDelete, space };
 namespace specialKey {
 
 inline constexpr std::array<SpecialKey, 6> allCases{SpecialKey::returnKey,     SpecialKey::escape,
-                                                     SpecialKey::tab,           SpecialKey::delete_,
-                                                     SpecialKey::forwardDelete, SpecialKey::space};
+                                                    SpecialKey::tab,           SpecialKey::delete_,
+                                                    SpecialKey::forwardDelete, SpecialKey::space};
 
 // The display name, the stored form and the identity of the key.
 std::string_view rawValue(SpecialKey key);

@@ -32,8 +32,8 @@ std::u16string toUtf16(std::string_view utf8) {
     u_strFromUTF8WithSub(nullptr, 0, &needed, utf8.data(), length, 0xFFFD, nullptr, &status);
     std::u16string out(static_cast<std::size_t>(needed), u'\0');
     status = U_ZERO_ERROR;
-    u_strFromUTF8WithSub(reinterpret_cast<UChar*>(out.data()), needed, nullptr, utf8.data(),
-                         length, 0xFFFD, nullptr, &status);
+    u_strFromUTF8WithSub(reinterpret_cast<UChar*>(out.data()), needed, nullptr, utf8.data(), length,
+                         0xFFFD, nullptr, &status);
     return U_SUCCESS(status) ? out : std::u16string{};
 }
 

@@ -27,7 +27,9 @@ void postUnicode(Platform& platform, const std::string& text) {
 
 } // namespace
 
-void postKey(Platform& platform, SpecialKey key) { postPair(platform, key, nullptr); }
+void postKey(Platform& platform, SpecialKey key) {
+    postPair(platform, key, nullptr);
+}
 
 void perform(Platform& platform, const PopupAction& action) {
     if (const auto* text = action.asInsertText())
