@@ -1,0 +1,37 @@
+#include "SettingsLauncher.h"
+
+#include "SettingsWindow.h"
+
+#include <QTimer>
+
+namespace {
+
+constexpr int firstRaiseMs = 50;
+constexpr int secondRaiseMs = 250;
+constexpr QSize settingsSize{440, 640};
+
+} // namespace
+
+SettingsLauncher::SettingsLauncher(tavrin::ClickController& controller) : controller_(controller) {}
+
+SettingsLauncher::~SettingsLauncher() {
+    delete window_;
+}
+
+void SettingsLauncher::open() {
+    if (!window_)
+        window_ = new SettingsWindow(controller_);
+    window_->show();
+    window_->activateWindow();
+    QTimer::singleShot(firstRaiseMs, Qt::PreciseTimer, this, &SettingsLauncher::raise);
+    QTimer::singleShot(secondRaiseMs, Qt::PreciseTimer, this, &SettingsLauncher::raise);
+}
+
+void SettingsLauncher::raise() {
+    if (!window_)
+        return;
+    window_->resize(settingsSize);
+    window_->showNormal();
+    window_->raise();
+    window_->activateWindow();
+}
