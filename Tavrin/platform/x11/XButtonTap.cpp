@@ -87,7 +87,7 @@ XButtonTap::~XButtonTap() {
         return;
     while (!grabbed_.empty())
         ungrab(*grabbed_.begin());
-    xcb_flush(connection_);
+    roundTrip();
 }
 
 void XButtonTap::setEnabled(bool enabled, const WatchedButtons& buttons) {
@@ -105,10 +105,19 @@ void XButtonTap::setEnabled(bool enabled, const WatchedButtons& buttons) {
         if (!grabbed_.contains(xButton))
             missing.insert(xButton);
     }
-    grab(missing);
-    xcb_flush(connection_);
+    if (missing.empty())
+        roundTrip();
+    else
+        grab(missing);
 }
 
+// Waits until the server has handled every request sent so far: when the caller goes on, the
+// grabs are as asked, also for input that other clients send from then on.
+void XButtonTap::roundTrip() {
+    std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+}
+
+// Waits for the replies, which come after the server has handled every earlier request.
 void XButtonTap::grab(const std::set<std::uint32_t>& xButtons) {
     const std::uint32_t mask =
         XCB_INPUT_XI_EVENT_MASK_BUTTON_PRESS | XCB_INPUT_XI_EVENT_MASK_BUTTON_RELEASE;
@@ -149,6 +158,7 @@ void XButtonTap::grab(const std::set<std::uint32_t>& xButtons) {
                                                XCB_INPUT_GRAB_TYPE_BUTTON, &modifiers);
         }
     }
+    xcb_flush(connection_);
 }
 
 void XButtonTap::ungrab(std::uint32_t xButton) {

@@ -33,6 +33,7 @@ class XButtonTap final : public ButtonTap, public QAbstractNativeEventFilter {
 
     void grab(const std::set<std::uint32_t>& xButtons);
     void ungrab(std::uint32_t xButton);
+    void roundTrip();
 
     xcb_connection_t* connection_;
     std::uint8_t xinputOpcode_;

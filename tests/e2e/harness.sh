@@ -1,0 +1,260 @@
+# End-to-end harness: source it from bash, then drive the real binary on a private X server.
+#
+# Everything started here is stopped, and the temporary folder removed, when the script exits.
+# Waits poll a condition until it holds and fail after $E2E_TIMEOUT seconds (default 30);
+# nothing sleeps for a fixed time.
+#
+#   e2e_init                       temp folder $E2E_DIR with private XDG_CONFIG_HOME, HOME and
+#                                  XDG_RUNTIME_DIR, UTF-8 locale, cleanup at exit
+#   e2e_start_x [XVFB_ARGS...]     private Xvfb (-noreset) on a free display; exports DISPLAY
+#   e2e_write_settings ENABLED BUTTON [MENU_ITEMS_JSON]
+#                                  writes the store file; BUTTON in the stored numbering (X
+#                                  button 9 is 4) or "" for none; JSON given as exact bytes
+#   e2e_start_xev                  xev in front, focused, the pointer in its middle; its log is
+#                                  $E2E_XEV_LOG, its window $E2E_XEV_WINDOW
+#   e2e_start_tray                 trayer as the tray host ($E2E_TRAY_PID)
+#   e2e_launch_tavrin BINARY       starts the utility ($E2E_TAVRIN_PID, log $E2E_TAVRIN_LOG)
+#   e2e_start_tavrin BINARY        tray host, utility, and a wait until its tray icon exists,
+#                                  which it creates only after its button grabs are in place
+#   e2e_wait_for DESCRIPTION COMMAND...
+#                                  runs COMMAND until it succeeds
+#   e2e_wait_popup                 the popup is viewable; sets E2E_POPUP_{ID,X,Y,WIDTH,HEIGHT}
+#   e2e_wait_no_popup              no popup is viewable
+#   e2e_wait_quiet FILE [MILLISECONDS]
+#                                  FILE unchanged for that long (default 300 ms)
+#   e2e_xev_sync                   every event sent so far has reached xev and is in its log
+#   e2e_xev_clear                  empties the xev log (after an e2e_xev_sync)
+#   e2e_xev_buttons                "press N" / "release N" per button event xev saw
+#   e2e_xev_keysyms                keysym names of the key presses xev saw, one a line
+#   e2e_xev_text                   the text that xev's key presses produced, as raw bytes
+#   e2e_row_point ROW ROWS         "X Y" in the middle of row ROW (from 1) of ROWS equal rows
+#   e2e_fail MESSAGE / e2e_expect_equal WHAT EXPECTED ACTUAL
+#                                  report a failure with the logs and exit 1
+#   e2e_run_test NAME FUNCTION     runs one test function in a subshell, prints ok/FAIL, counts
+#                                  failures in $E2E_FAILED; what the test started is stopped
+#
+# Set before sourcing: E2E_XPROBE (path of the xprobe tool, needed by the popup waits).
+
+E2E_TIMEOUT=${E2E_TIMEOUT:-30}
+E2E_PIDS=()
+E2E_MARKS=0
+
+e2e_init() {
+    E2E_DIR=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-e2e.XXXXXX")
+    export XDG_CONFIG_HOME="$E2E_DIR/config" XDG_RUNTIME_DIR="$E2E_DIR/runtime" HOME="$E2E_DIR/home"
+    mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" "$HOME"
+    chmod 700 "$XDG_RUNTIME_DIR"
+    export LC_ALL=C.UTF-8 LANG=C.UTF-8
+    export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=0:abort_on_error=1}"
+    unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+    trap e2e_cleanup EXIT
+}
+
+e2e_cleanup() {
+    e2e__stop_from 0
+    [ -n "${E2E_DIR:-}" ] && rm -rf "$E2E_DIR"
+}
+
+# Stops the processes started from position FIRST of the list on, newest first.
+e2e__stop_from() {
+    local first=$1 index
+    for ((index = ${#E2E_PIDS[@]} - 1; index >= first; index--)); do
+        kill "${E2E_PIDS[index]}" 2>/dev/null
+    done
+    for ((index = ${#E2E_PIDS[@]} - 1; index >= first; index--)); do
+        wait "${E2E_PIDS[index]}" 2>/dev/null
+    done
+    E2E_PIDS=("${E2E_PIDS[@]:0:first}")
+}
+
+e2e_wait_for() {
+    local description=$1
+    shift
+    local deadline=$((SECONDS + E2E_TIMEOUT))
+    until "$@"; do
+        if ((SECONDS >= deadline)); then
+            echo "timed out after ${E2E_TIMEOUT}s waiting for: $description" >&2
+            return 1
+        fi
+        sleep 0.02
+    done
+}
+
+e2e_start_x() {
+    local displayFile="$E2E_DIR/display"
+    : >"$displayFile"
+    Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1280x800x24 "$@" \
+        3>"$displayFile" >"$E2E_DIR/xvfb.log" 2>&1 &
+    E2E_PIDS+=($!)
+    e2e_wait_for "Xvfb to name its display" grep -q '^[0-9]' "$displayFile" || return 1
+    export DISPLAY=":$(head -n1 "$displayFile")"
+}
+
+# QSettings reads "@ByteArray(...)" as bytes; every byte is escaped so that no character of the
+# JSON can be taken for INI syntax or for the tail of a hexadecimal escape.
+e2e_ini_bytes() {
+    printf '%s' "$1" | od -An -v -tx1 | tr -d ' \n' | sed 's/../\\x&/g'
+}
+
+e2e_write_settings() {
+    local enabled=$1 button=$2 items=${3-}
+    local file="$XDG_CONFIG_HOME/tavrin/tavrin.conf"
+    mkdir -p "${file%/*}"
+    {
+        echo "[General]"
+        echo "enabled=$enabled"
+        [ -n "$button" ] && echo "assignedButton=$button"
+        [ -n "$items" ] && echo "menuItems=\"@ByteArray($(e2e_ini_bytes "$items"))\""
+    } >"$file"
+}
+
+e2e_start_xev() {
+    E2E_XEV_LOG="$E2E_DIR/xev.log"
+    stdbuf -oL xev -geometry 800x600+0+0 >"$E2E_XEV_LOG" 2>&1 &
+    E2E_PIDS+=($!)
+    e2e_wait_for "the xev window" e2e__find_xev || return 1
+    e2e_wait_for "the xev window to be viewable" e2e__viewable "$E2E_XEV_WINDOW" || return 1
+    xdotool windowfocus --sync "$E2E_XEV_WINDOW" && xdotool mousemove --sync 400 300
+}
+
+e2e__find_xev() {
+    E2E_XEV_WINDOW=$(xdotool search --name '^Event Tester$' 2>/dev/null | head -n1)
+    [ -n "$E2E_XEV_WINDOW" ]
+}
+
+e2e__viewable() {
+    xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'
+}
+
+e2e_start_tray() {
+    trayer --edge bottom --align right --widthtype pixel --width 64 --height 24 \
+        >"$E2E_DIR/trayer.log" 2>&1 &
+    E2E_TRAY_PID=$!
+    E2E_PIDS+=($!)
+    e2e_wait_for "the tray host" e2e__tray_host_ready
+}
+
+e2e__tray_host_ready() {
+    "$E2E_XPROBE" owner _NET_SYSTEM_TRAY_S0
+}
+
+e2e_launch_tavrin() {
+    E2E_TAVRIN_LOG="$E2E_DIR/tavrin.log"
+    "$1" >"$E2E_TAVRIN_LOG" 2>&1 &
+    E2E_TAVRIN_PID=$!
+    E2E_PIDS+=($!)
+}
+
+e2e_start_tavrin() {
+    [ -n "${E2E_TRAY_PID:-}" ] || e2e_start_tray || return 1
+    e2e_launch_tavrin "$1"
+    e2e_wait_for "the tray icon of tavrin" e2e__tavrin_window
+}
+
+e2e__tavrin_window() {
+    kill -0 "$E2E_TAVRIN_PID" 2>/dev/null || e2e_fail "tavrin exited"
+    [ -n "$(xdotool search --classname '^tavrin$' 2>/dev/null)" ]
+}
+
+e2e__read_popup() {
+    local found
+    found=$("$E2E_XPROBE" popup) || return 1
+    read -r E2E_POPUP_ID E2E_POPUP_X E2E_POPUP_Y E2E_POPUP_WIDTH E2E_POPUP_HEIGHT <<<"$found"
+}
+
+e2e_wait_popup() {
+    e2e_wait_for "the popup to be viewable" e2e__read_popup
+}
+
+e2e__no_popup() {
+    ! "$E2E_XPROBE" popup >/dev/null
+}
+
+e2e_wait_no_popup() {
+    e2e_wait_for "the popup to close" e2e__no_popup
+}
+
+e2e__unchanged_for() {
+    local file=$1 milliseconds=$2 before after
+    before=$(stat -c '%s %Y' "$file" 2>/dev/null)
+    sleep "$(printf '0.%03d' "$milliseconds")"
+    after=$(stat -c '%s %Y' "$file" 2>/dev/null)
+    [ "$before" = "$after" ]
+}
+
+e2e_wait_quiet() {
+    e2e_wait_for "$1 to go quiet" e2e__unchanged_for "$1" "${2:-300}"
+}
+
+# X delivers events in the order the server handles them: once xev has logged a property
+# change made now, it has logged every input event sent before.
+e2e_xev_sync() {
+    E2E_MARKS=$((E2E_MARKS + 1))
+    local mark="E2E_MARK_$E2E_MARKS"
+    xprop -id "$E2E_XEV_WINDOW" -f "$mark" 8s -set "$mark" 1 || return 1
+    e2e_wait_for "xev to log $mark" grep -aq "($mark)" "$E2E_XEV_LOG"
+}
+
+e2e_xev_clear() {
+    : >"$E2E_XEV_LOG"
+}
+
+e2e_xev_buttons() {
+    awk '/^ButtonPress event/ {kind = "press"} /^ButtonRelease event/ {kind = "release"}
+         kind && match($0, /button [0-9]+,/) {
+             print kind, substr($0, RSTART + 7, RLENGTH - 8); kind = ""
+         }' "$E2E_XEV_LOG"
+}
+
+e2e_xev_keysyms() {
+    awk '/^KeyPress event/ {pressed = 1} /^KeyRelease event/ {pressed = 0}
+         pressed && match($0, /\(keysym 0x[0-9a-f]+, [^)]*\)/) {
+             text = substr($0, RSTART, RLENGTH); sub(/^.*, /, "", text); sub(/\)$/, "", text)
+             print text; pressed = 0
+         }' "$E2E_XEV_LOG"
+}
+
+e2e_xev_text() {
+    local hex
+    hex=$(awk 'match($0, /XmbLookupString gives [0-9]+ bytes: \([0-9a-f ]*\)/) {
+                   text = substr($0, RSTART, RLENGTH); sub(/^[^(]*\(/, "", text)
+                   sub(/\)$/, "", text); printf "%s ", text
+               }' "$E2E_XEV_LOG")
+    local byte
+    for byte in $hex; do
+        printf "\\x$byte"
+    done
+}
+
+e2e_row_point() {
+    local row=$1 rows=$2
+    echo "$((E2E_POPUP_X + E2E_POPUP_WIDTH / 2))" \
+        "$((E2E_POPUP_Y + (E2E_POPUP_HEIGHT * (2 * row - 1)) / (2 * rows)))"
+}
+
+e2e_fail() {
+    echo "FAIL: $*" >&2
+    local log
+    for log in "${E2E_TAVRIN_LOG:-}" "$E2E_DIR/xvfb.log"; do
+        [ -s "$log" ] && { echo "--- $log" >&2; tail -n 20 "$log" >&2; }
+    done
+    exit 1
+}
+
+e2e_expect_equal() {
+    [ "$2" = "$3" ] || e2e_fail "$1: expected [$2], got [$3]"
+}
+
+e2e_run_test() {
+    local name=$1 function=$2
+    # What the test starts is stopped when it ends, so the next one starts afresh.
+    if (
+        trap "e2e__stop_from ${#E2E_PIDS[@]}" EXIT
+        "$function"
+    ); then
+        echo "ok   $name"
+    else
+        echo "FAIL $name"
+        E2E_FAILED=$((${E2E_FAILED:-0} + 1))
+    fi
+}
