@@ -11,6 +11,8 @@
 #include <QMetaObject>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace tavrin {
 namespace {
 
@@ -29,7 +31,8 @@ class QtRepeatingTimer final : public RepeatingTimer {
 
 // Qt may wake a timer a fraction of a millisecond early; a deadline never runs before its time.
 void runAtDeadline(QObject* context, QDeadlineTimer deadline, std::function<void()> task) {
-    QTimer::singleShot(deadline.remainingTimeAsDuration(), Qt::PreciseTimer, context,
+    QTimer::singleShot(static_cast<int>(std::max<qint64>(deadline.remainingTime(), 0)),
+                       Qt::PreciseTimer, context,
                        [context, deadline, task = std::move(task)]() mutable {
                            if (!deadline.hasExpired())
                                runAtDeadline(context, deadline, std::move(task));
