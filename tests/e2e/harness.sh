@@ -52,17 +52,19 @@ e2e_init() {
 
 e2e_cleanup() {
     e2e__stop_from 0
-    [ -n "${E2E_DIR:-}" ] && rm -rf "$E2E_DIR"
+    if [ -n "${E2E_DIR:-}" ]; then
+        rm -rf "$E2E_DIR"
+    fi
 }
 
 # Stops the processes started from position FIRST of the list on, newest first.
 e2e__stop_from() {
     local first=$1 index
     for ((index = ${#E2E_PIDS[@]} - 1; index >= first; index--)); do
-        kill "${E2E_PIDS[index]}" 2>/dev/null
+        kill "${E2E_PIDS[index]}" 2>/dev/null || true
     done
     for ((index = ${#E2E_PIDS[@]} - 1; index >= first; index--)); do
-        wait "${E2E_PIDS[index]}" 2>/dev/null
+        wait "${E2E_PIDS[index]}" 2>/dev/null || true
     done
     E2E_PIDS=("${E2E_PIDS[@]:0:first}")
 }
@@ -103,8 +105,12 @@ e2e_write_settings() {
     {
         echo "[General]"
         echo "enabled=$enabled"
-        [ -n "$button" ] && echo "assignedButton=$button"
-        [ -n "$items" ] && echo "menuItems=\"@ByteArray($(e2e_ini_bytes "$items"))\""
+        if [ -n "$button" ]; then
+            echo "assignedButton=$button"
+        fi
+        if [ -n "$items" ]; then
+            echo "menuItems=\"@ByteArray($(e2e_ini_bytes "$items"))\""
+        fi
     } >"$file"
 }
 
@@ -114,7 +120,7 @@ e2e_start_xev() {
     E2E_PIDS+=($!)
     e2e_wait_for "the xev window" e2e__find_xev || return 1
     e2e_wait_for "the xev window to be viewable" e2e__viewable "$E2E_XEV_WINDOW" || return 1
-    xdotool windowfocus --sync "$E2E_XEV_WINDOW" && xdotool mousemove --sync 400 300
+    xdotool windowfocus --sync "$E2E_XEV_WINDOW" && xdotool mousemove 400 300
 }
 
 e2e__find_xev() {
@@ -236,7 +242,10 @@ e2e_fail() {
     echo "FAIL: $*" >&2
     local log
     for log in "${E2E_TAVRIN_LOG:-}" "$E2E_DIR/xvfb.log"; do
-        [ -s "$log" ] && { echo "--- $log" >&2; tail -n 20 "$log" >&2; }
+        if [ -s "$log" ]; then
+            echo "--- $log" >&2
+            tail -n 20 "$log" >&2
+        fi
     done
     exit 1
 }
@@ -246,13 +255,14 @@ e2e_expect_equal() {
 }
 
 e2e_run_test() {
+    local started=$SECONDS
     local name=$1 function=$2
     # What the test starts is stopped when it ends, so the next one starts afresh.
     if (
         trap "e2e__stop_from ${#E2E_PIDS[@]}" EXIT
         "$function"
     ); then
-        echo "ok   $name"
+        echo "ok   $name ($((SECONDS - started)) s)"
     else
         echo "FAIL $name"
         E2E_FAILED=$((${E2E_FAILED:-0} + 1))
