@@ -5,8 +5,6 @@
 //                                override-redirect window (an open popup); exit 1 when none
 //   xprobe owner SELECTION       exit 0 when the selection (for example _NET_SYSTEM_TRAY_S0)
 //                                has an owner, 1 when not
-//   xprobe grabbed BUTTON        exit 0 when another client holds a passive grab of X button
-//                                BUTTON on the root window, 1 when not
 //   xprobe bench COUNT BUTTON    presses BUTTON COUNT times, each time measuring from the press
 //                                to the popup's MapNotify, closes the popup with Escape, and
 //                                prints the median and the 95th percentile in milliseconds
@@ -21,7 +19,6 @@
 #include <string>
 #include <vector>
 #include <xcb/xcb.h>
-#include <xcb/xinput.h>
 #include <xcb/xtest.h>
 
 namespace {
@@ -75,32 +72,6 @@ int findPopup(const Connection& x) {
         return 0;
     }
     return 1;
-}
-
-int probeGrab(const Connection& x, std::uint32_t button) {
-    auto version = own(xcb_input_xi_query_version_reply(
-        x.connection, xcb_input_xi_query_version(x.connection, 2, 2), nullptr));
-    if (!version || version->major_version < 2)
-        return 2;
-    const std::uint32_t mask = XCB_INPUT_XI_EVENT_MASK_BUTTON_PRESS;
-    const std::uint32_t modifiers = XCB_INPUT_MODIFIER_MASK_ANY;
-    auto reply = own(xcb_input_xi_passive_grab_device_reply(
-        x.connection,
-        xcb_input_xi_passive_grab_device(x.connection, XCB_CURRENT_TIME, x.root, XCB_NONE, button,
-                                         XCB_INPUT_DEVICE_ALL_MASTER, 1, 1,
-                                         XCB_INPUT_GRAB_TYPE_BUTTON, XCB_INPUT_GRAB_MODE_22_ASYNC,
-                                         XCB_INPUT_GRAB_MODE_22_ASYNC, false, &mask, &modifiers),
-        nullptr));
-    if (!reply)
-        return 2;
-    const bool heldElsewhere = xcb_input_xi_passive_grab_device_modifiers_length(reply.get()) > 0;
-    if (!heldElsewhere) {
-        xcb_input_xi_passive_ungrab_device(x.connection, x.root, button,
-                                           XCB_INPUT_DEVICE_ALL_MASTER, 1,
-                                           XCB_INPUT_GRAB_TYPE_BUTTON, &modifiers);
-        xcb_flush(x.connection);
-    }
-    return heldElsewhere ? 0 : 1;
 }
 
 int probeOwner(const Connection& x, const std::string& selection) {
@@ -213,8 +184,7 @@ int bench(const Connection& x, int count, std::uint8_t button) {
 }
 
 int usage() {
-    std::fprintf(stderr,
-                 "usage: xprobe popup | owner SELECTION | grabbed BUTTON | bench COUNT BUTTON\n");
+    std::fprintf(stderr, "usage: xprobe popup | owner SELECTION | bench COUNT BUTTON\n");
     return 2;
 }
 
@@ -232,8 +202,6 @@ int main(int argc, char** argv) {
         status = findPopup(*x);
     else if (command == "owner" && argc == 3)
         status = probeOwner(*x, argv[2]);
-    else if (command == "grabbed" && argc == 3)
-        status = probeGrab(*x, static_cast<std::uint32_t>(std::atoi(argv[2])));
     else if (command == "bench" && argc == 4)
         status = bench(*x, std::max(1, std::atoi(argv[2])),
                        static_cast<std::uint8_t>(std::atoi(argv[3])));
