@@ -183,7 +183,7 @@ e2e_wait_no_popup() {
 e2e__unchanged_for() {
     local file=$1 milliseconds=$2 before after
     before=$(stat -c '%s %Y' "$file" 2>/dev/null)
-    sleep "$(printf '0.%03d' "$milliseconds")"
+    sleep "$(printf '%d.%03d' $((milliseconds / 1000)) $((milliseconds % 1000)))"
     after=$(stat -c '%s %Y' "$file" 2>/dev/null)
     [ "$before" = "$after" ]
 }
