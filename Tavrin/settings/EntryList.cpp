@@ -1,24 +1,23 @@
 #include "EntryList.h"
 
+#include "EntryDragData.h"
 #include "EntryRow.h"
 
 #include <QApplication>
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QKeyEvent>
-#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <utility>
 
 namespace {
 
-std::optional<int> draggedRow(const QMimeData* mime) {
-    if (!mime->hasFormat(EntryList::rowMimeType))
+std::optional<int> draggedRow(const QMimeData* mime, const EntryList* list) {
+    const auto* data = dynamic_cast<const EntryDragData*>(mime);
+    if (!data || data->list() != list)
         return std::nullopt;
-    bool ok = false;
-    const int row = mime->data(EntryList::rowMimeType).toInt(&ok);
-    return ok ? std::optional<int>(row) : std::nullopt;
+    return data->row();
 }
 
 } // namespace
@@ -67,10 +66,8 @@ void EntryList::mouseMoveEvent(QMouseEvent* event) {
         return;
     }
     const int row = *std::exchange(pressedRow_, std::nullopt);
-    auto* mime = new QMimeData;
-    mime->setData(rowMimeType, QByteArray::number(row));
     auto* drag = new QDrag(this);
-    drag->setMimeData(mime);
+    drag->setMimeData(new EntryDragData(this, row));
     if (QWidget* rowWidget = itemWidget(item(row))) {
         drag->setPixmap(rowWidget->grab());
         drag->setHotSpot(pressPosition_ - visualRect(model()->index(row, 0)).topLeft());
@@ -89,7 +86,7 @@ void EntryList::keyPressEvent(QKeyEvent* event) {
 }
 
 void EntryList::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->source() != this || !draggedRow(event->mimeData())) {
+    if (!draggedRow(event->mimeData(), this)) {
         event->ignore();
         return;
     }
@@ -98,7 +95,7 @@ void EntryList::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void EntryList::dragMoveEvent(QDragMoveEvent* event) {
-    if (event->source() != this || !draggedRow(event->mimeData())) {
+    if (!draggedRow(event->mimeData(), this)) {
         event->ignore();
         return;
     }
@@ -113,8 +110,8 @@ void EntryList::dragLeaveEvent(QDragLeaveEvent* event) {
 
 void EntryList::dropEvent(QDropEvent* event) {
     setIndicator(std::nullopt);
-    const auto source = draggedRow(event->mimeData());
-    if (event->source() != this || !source) {
+    const auto source = draggedRow(event->mimeData(), this);
+    if (!source) {
         event->ignore();
         return;
     }

@@ -15,7 +15,6 @@ class EntryList : public QListWidget {
 
   public:
     static constexpr int fixedHeight = 142;
-    static inline const QString rowMimeType = QStringLiteral("application/x-tavrin-entry-row");
 
     explicit EntryList(QWidget* parent = nullptr);
 
