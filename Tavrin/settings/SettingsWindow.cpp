@@ -150,11 +150,8 @@ QGroupBox* SettingsWindow::buildGeneralSection() {
             [this](bool checked) { controller_.setEnabled(checked); });
     launchAtLoginToggle_ = new QCheckBox("Start at login");
     launchAtLoginToggle_->setObjectName("launchAtLoginToggle");
-    connect(launchAtLoginToggle_, &QCheckBox::clicked, this, [this](bool checked) {
-        controller_.setLaunchAtLogin(checked);
-        // The login item may have refused the change without the value changing back.
-        refresh();
-    });
+    connect(launchAtLoginToggle_, &QCheckBox::clicked, this,
+            [this](bool checked) { controller_.setLaunchAtLogin(checked); });
 
     auto* layout = new QVBoxLayout(section);
     layout->addWidget(enabledToggle_);
