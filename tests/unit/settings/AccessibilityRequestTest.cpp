@@ -61,21 +61,6 @@ TEST(AccessibilityRequest, AGrantSeenByThePromptActsAtOnceAndThePollStops) {
     EXPECT_EQ(platform.tapsCreated, 1);
 }
 
-TEST(AccessibilityRequest, AlreadyGrantedStillOpensHelpAndKeepsTheTap) {
-    FakePlatform platform;
-    platform.trusted = true;
-    platform.store["assignedButton"] = std::int64_t{2};
-    ClickController controller(platform);
-    ASSERT_EQ(platform.tapsCreated, 1);
-
-    controller.requestAccessibility();
-    EXPECT_TRUE(controller.accessibilityGranted());
-    EXPECT_EQ(platform.helpOpened, 1);
-    EXPECT_FALSE(platform.timerRunning());
-    ASSERT_TRUE(platform.activeTap);
-    EXPECT_TRUE(platform.activeTap->enabled);
-}
-
 TEST(AccessibilityRequest, AssignModeStartedBeforeTheGrantWatchesEverySpareButton) {
     Untrusted fixture;
     auto& platform = fixture.platform;

@@ -101,14 +101,3 @@ TEST(ItemEditorModelResult, SwitchingKeepsBothValuesAndOnlyTheChosenOneIsSaved) 
     EXPECT_EQ(saved, entry);
     EXPECT_EQ(editor.keyValue(), SpecialKey::space);
 }
-
-TEST(ItemEditorModelTexts, PickerRows) {
-    EXPECT_EQ(actionType::rawValue(ActionType::text), "Type text");
-    EXPECT_EQ(actionType::rawValue(ActionType::key), "Press special key");
-    std::vector<std::string> rows;
-    for (SpecialKey key : specialKey::allCases)
-        rows.push_back(ItemEditorModel::keyRowText(key));
-    EXPECT_EQ(rows, (std::vector<std::string>{"\u23CE  Return", "\u238B  Escape", "\u21E5  Tab",
-                                              "\u232B  Delete", "\u2326  Forward Delete",
-                                              "\u2423  Space"}));
-}

@@ -80,11 +80,3 @@ TEST(LoginItemChain, RegisteredButNotYetApprovedStaysOnUntilTheNextStart) {
     ClickController restarted(service);
     EXPECT_FALSE(restarted.launchAtLogin());
 }
-
-TEST(LoginItemChain, NothingIsWrittenToTheStore) {
-    LoginService service;
-    ClickController controller(service);
-    controller.setLaunchAtLogin(true);
-    controller.setLaunchAtLogin(false);
-    EXPECT_TRUE(service.writes.empty());
-}

@@ -117,21 +117,6 @@ TEST(SettingsModelTexts, AddButtonAndTheLimitOfFive) {
     }
 }
 
-TEST(SettingsModelList, SavingAFifthEntryReachesTheLimitAndDeletingOneLeavesIt) {
-    Fixture fixture(entries(4));
-    ClickController controller(fixture.platform);
-    SettingsModel model(controller);
-    model.add();
-    model.save(textItem("e", "t"));
-    EXPECT_FALSE(model.addButtonEnabled());
-    EXPECT_TRUE(model.maximumReachedShown());
-
-    model.deleteItem(controller.menuItems()[2].id);
-    EXPECT_TRUE(model.addButtonEnabled());
-    EXPECT_EQ(model.addButtonTitle(), "Add item");
-    EXPECT_EQ(fixture.listWrites().size(), 2u);
-}
-
 TEST(SettingsModelList, DeleteRemovesEveryEntryWithThatIdAndStoresOnce) {
     auto items = entries(4);
     items[3].id = items[1].id; // possible only through stored data
