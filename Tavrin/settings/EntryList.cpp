@@ -32,7 +32,7 @@ EntryList::EntryList(QWidget* parent) : QListWidget(parent) {
 }
 
 void EntryList::showItems(const std::vector<tavrin::MenuItem>& items) {
-    if (items == shown_ && count() == static_cast<int>(items.size()))
+    if (items == shown_)
         return;
     shown_ = items;
     clear();

@@ -20,7 +20,6 @@ class EntryList : public QListWidget {
 
     // Rebuilds the rows only when the entries differ from those shown.
     void showItems(const std::vector<tavrin::MenuItem>& items);
-    const std::vector<tavrin::MenuItem>& shownItems() const { return shown_; }
 
   signals:
     void editRequested(int offset);
