@@ -8,7 +8,6 @@ namespace {
 
 constexpr int firstRaiseMs = 50;
 constexpr int secondRaiseMs = 250;
-constexpr QSize settingsSize{440, 640};
 
 } // namespace
 
@@ -30,7 +29,6 @@ void SettingsLauncher::open() {
 void SettingsLauncher::raise() {
     if (!window_)
         return;
-    window_->resize(settingsSize);
     window_->showNormal();
     window_->raise();
     window_->activateWindow();

@@ -7,8 +7,8 @@
 
 class SettingsWindow;
 
-// Opens the settings window and brings it to the front with the keyboard focus. The window
-// manager may map it late, so it is raised again shortly after.
+// Opens the settings window (it keeps its own fixed size) and brings it to the front with the
+// keyboard focus. The window manager may map it late, so it is raised again shortly after.
 class SettingsLauncher : public QObject {
     Q_OBJECT
 
