@@ -21,16 +21,6 @@ CompiledKeymap CompiledKeymap::fromLayout(const std::string& layout) {
     return compiled;
 }
 
-CompiledKeymap CompiledKeymap::fromText(const std::string& text) {
-    CompiledKeymap compiled;
-    compiled.keymap_.reset(xkb_keymap_new_from_string(compiled.context_.get(), text.c_str(),
-                                                      XKB_KEYMAP_FORMAT_TEXT_V1,
-                                                      XKB_KEYMAP_COMPILE_NO_FLAGS));
-    if (!compiled.keymap_)
-        throw std::runtime_error("keymap text does not compile");
-    return compiled;
-}
-
 std::optional<xkb_keysym_t> CompiledKeymap::typedBy(const KeyStroke& stroke,
                                                     const KeymapIndex& index) const {
     std::unique_ptr<xkb_state, decltype(&xkb_state_unref)> state(xkb_state_new(keymap_.get()),

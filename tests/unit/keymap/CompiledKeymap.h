@@ -16,7 +16,6 @@ namespace tavrin::keymap {
 class CompiledKeymap {
   public:
     static CompiledKeymap fromLayout(const std::string& layout);
-    static CompiledKeymap fromText(const std::string& text);
 
     xkb_keymap* get() const { return keymap_.get(); }
 

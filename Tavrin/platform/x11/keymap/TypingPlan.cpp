@@ -23,7 +23,7 @@ std::vector<xkb_keysym_t> upcomingMissing(std::span<const xkb_keysym_t> rest,
 
 // Keeps the bindings still wanted and gives the other spare keycodes to the wanted keysyms
 // not bound yet.
-Rebinding rebind(SpareSlots& slots, const std::vector<xkb_keycode_t>& spareKeycodes,
+Rebinding rebind(SpareSlots& slots, std::span<const xkb_keycode_t> spareKeycodes,
                  const std::vector<xkb_keysym_t>& wanted) {
     std::vector<std::size_t> freeSlots;
     for (std::size_t slot = 0; slot < slots.size(); ++slot) {
@@ -45,8 +45,8 @@ Rebinding rebind(SpareSlots& slots, const std::vector<xkb_keycode_t>& spareKeyco
 } // namespace
 
 TypingPlan TypingPlan::forKeysyms(std::span<const xkb_keysym_t> keysyms, const KeymapIndex& index,
-                                  xkb_layout_index_t currentGroup) {
-    const std::vector<xkb_keycode_t>& spareKeycodes = index.spareKeycodes();
+                                  xkb_layout_index_t currentGroup,
+                                  std::span<const xkb_keycode_t> spareKeycodes) {
     SpareSlots slots(spareKeycodes.size());
     TypingPlan plan;
     xkb_layout_index_t group = currentGroup;

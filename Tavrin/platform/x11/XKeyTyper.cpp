@@ -1,0 +1,334 @@
+#include "XKeyTyper.h"
+
+#include "KeySymMaps.h"
+#include "KeymapIndex.h"
+#include "Keysyms.h"
+#include "TypingPlan.h"
+
+#include <xcb/xcb.h>
+#include <xcb/xtest.h>
+// The XKB protocol header names a member "explicit", which C++ reserves.
+#define explicit explicit_
+#include <xcb/xkb.h>
+#undef explicit
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <map>
+#include <optional>
+#include <span>
+#include <thread>
+#include <vector>
+#include <xkbcommon/xkbcommon-x11.h>
+
+namespace tavrin {
+namespace {
+
+using namespace std::chrono_literals;
+using keymap::KeymapIndex;
+using keymap::KeyStroke;
+using keymap::KeySymMaps;
+using keymap::Rebinding;
+
+// Clients take a changed binding in when they look a key up after reading the change's notice,
+// and Xlib reads ahead: before a keycode is bound anew, the client in front must have handled
+// every key typed with the old binding. Nothing tells when it has; these margins, measured with
+// xterm and xev, stand in: a fixed part for the notice and a part for each key event to handle.
+constexpr auto catchUpMargin = 20ms;
+constexpr auto catchUpPerEvent = 50us;
+
+template <typename T> struct FreeDeleter {
+    void operator()(T* pointer) const { std::free(pointer); }
+};
+template <typename T> using Reply = std::unique_ptr<T, FreeDeleter<T>>;
+
+struct KeymapDeleter {
+    void operator()(xkb_keymap* keymap) const { xkb_keymap_unref(keymap); }
+};
+using KeymapPointer = std::unique_ptr<xkb_keymap, KeymapDeleter>;
+
+void roundTrip(xcb_connection_t* connection) {
+    Reply<xcb_get_input_focus_reply_t>(
+        xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+}
+
+void fakeKey(xcb_connection_t* connection, xcb_keycode_t keycode, bool down) {
+    xcb_test_fake_input(connection, down ? XCB_KEY_PRESS : XCB_KEY_RELEASE, keycode,
+                        XCB_CURRENT_TIME, XCB_NONE, 0, 0, XCB_NONE);
+}
+
+Reply<xcb_xkb_get_state_reply_t> keyboardState(xcb_connection_t* connection) {
+    return Reply<xcb_xkb_get_state_reply_t>(xcb_xkb_get_state_reply(
+        connection, xcb_xkb_get_state(connection, XCB_XKB_ID_USE_CORE_KBD), nullptr));
+}
+
+std::vector<xcb_keycode_t> pressedKeycodes(xcb_connection_t* connection) {
+    std::vector<xcb_keycode_t> pressed;
+    const Reply<xcb_query_keymap_reply_t> keymap(
+        xcb_query_keymap_reply(connection, xcb_query_keymap(connection), nullptr));
+    if (!keymap)
+        return pressed;
+    for (unsigned keycode = 0; keycode < 256; ++keycode) {
+        if ((keymap->keys[keycode / 8] >> (keycode % 8)) & 1)
+            pressed.push_back(static_cast<xcb_keycode_t>(keycode));
+    }
+    return pressed;
+}
+
+xkb_keysym_t keysymOf(SpecialKey key) {
+    switch (key) {
+    case SpecialKey::returnKey:
+        return XKB_KEY_Return;
+    case SpecialKey::escape:
+        return XKB_KEY_Escape;
+    case SpecialKey::tab:
+        return XKB_KEY_Tab;
+    case SpecialKey::delete_:
+        return XKB_KEY_BackSpace;
+    case SpecialKey::forwardDelete:
+        return XKB_KEY_Delete;
+    case SpecialKey::space:
+        return XKB_KEY_space;
+    }
+    return XKB_KEY_NoSymbol;
+}
+
+// The server's keysym maps of the keys first..last, and the keyboard's keycode range.
+struct ServerKeySymMaps {
+    KeySymMaps maps;
+    xcb_keycode_t minKeycode;
+    xcb_keycode_t maxKeycode;
+};
+
+std::optional<ServerKeySymMaps> readKeySymMaps(xcb_connection_t* connection, xcb_keycode_t first,
+                                               xcb_keycode_t last) {
+    const auto count = static_cast<std::uint8_t>(last - first + 1);
+    const Reply<xcb_xkb_get_map_reply_t> reply(xcb_xkb_get_map_reply(
+        connection,
+        xcb_xkb_get_map(connection, XCB_XKB_ID_USE_CORE_KBD, 0, XCB_XKB_MAP_PART_KEY_SYMS, 0, 0,
+                        first, count, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0),
+        nullptr));
+    if (!reply || reply->firstKeySym != first || reply->nKeySyms != count)
+        return std::nullopt;
+    const auto* data = static_cast<const std::uint8_t*>(xcb_xkb_get_map_map(reply.get()));
+    const std::size_t size = 32 + std::size_t{reply->length} * 4 - sizeof *reply;
+    auto maps = KeySymMaps::parse(first, count, {data, size});
+    if (!maps)
+        return std::nullopt;
+    return ServerKeySymMaps{std::move(*maps), reply->minKeyCode, reply->maxKeyCode};
+}
+
+// One text's typing. It puts the keyboard into a plain state (no modifier held, locked or
+// latched) for the text and gives the user's state and keymap back when it ends, also when the
+// typing stops early.
+class TypingSession {
+  public:
+    TypingSession(xcb_connection_t* connection, const KeymapIndex& index,
+                  const xcb_xkb_get_state_reply_t& state,
+                  std::span<const xkb_keycode_t> spareKeycodes);
+    ~TypingSession();
+    TypingSession(const TypingSession&) = delete;
+    TypingSession& operator=(const TypingSession&) = delete;
+
+    void operator()(const Rebinding& rebinding);
+    void operator()(const KeyStroke& stroke);
+
+  private:
+    void sendKey(xcb_keycode_t keycode, bool down);
+    void holdModifiers(xkb_mod_mask_t modifiers, xkb_layout_index_t group);
+    void lockGroup(std::uint8_t group);
+    void letClientCatchUp();
+    void writeKeySymMaps(xcb_keycode_t from, xcb_keycode_t to);
+
+    xcb_connection_t* connection_;
+    const KeymapIndex& index_;
+    const std::uint8_t userLockedModifiers_;
+    const std::uint8_t userLockedGroup_;
+    const std::span<const xkb_keycode_t> spareKeycodes_;
+    std::uint8_t group_;
+    std::vector<xcb_keycode_t> userHeldKeys_;
+    std::vector<xcb_keycode_t> heldModifierKeys_;
+    std::optional<ServerKeySymMaps> spareMaps_;
+    std::map<xkb_keycode_t, xkb_keysym_t> bound_;
+    bool typedOnBoundKeys_ = false;
+    int eventsSinceChange_ = 0;
+};
+
+TypingSession::TypingSession(xcb_connection_t* connection, const KeymapIndex& index,
+                             const xcb_xkb_get_state_reply_t& state,
+                             std::span<const xkb_keycode_t> spareKeycodes)
+    : connection_(connection), index_(index), userLockedModifiers_(state.lockedMods),
+      userLockedGroup_(state.lockedGroup), spareKeycodes_(spareKeycodes), group_(state.group) {
+    for (xcb_keycode_t keycode : pressedKeycodes(connection_)) {
+        if (index_.isModifierKey(keycode)) {
+            userHeldKeys_.push_back(keycode);
+            fakeKey(connection_, keycode, false);
+        }
+    }
+    xcb_xkb_latch_lock_state(connection_, XCB_XKB_ID_USE_CORE_KBD, state.lockedMods, 0, false, 0,
+                             state.latchedMods, false, 0);
+}
+
+TypingSession::~TypingSession() {
+    holdModifiers(0, group_);
+    if (!bound_.empty()) {
+        const auto from = static_cast<xcb_keycode_t>(bound_.begin()->first);
+        const auto to = static_cast<xcb_keycode_t>(bound_.rbegin()->first);
+        letClientCatchUp();
+        bound_.clear();
+        writeKeySymMaps(from, to);
+    }
+    if (group_ != userLockedGroup_)
+        lockGroup(userLockedGroup_);
+    xcb_xkb_latch_lock_state(connection_, XCB_XKB_ID_USE_CORE_KBD, userLockedModifiers_,
+                             userLockedModifiers_, false, 0, 0, false, 0);
+    for (xcb_keycode_t keycode : userHeldKeys_)
+        fakeKey(connection_, keycode, true);
+    roundTrip(connection_);
+    // The server told this connection of every mapping change too.
+    while (Reply<xcb_generic_event_t>(xcb_poll_for_event(connection_))) {
+    }
+}
+
+void TypingSession::operator()(const Rebinding& rebinding) {
+    if (!spareMaps_)
+        spareMaps_ = readKeySymMaps(connection_, static_cast<xcb_keycode_t>(spareKeycodes_.front()),
+                                    static_cast<xcb_keycode_t>(spareKeycodes_.back()));
+    if (!spareMaps_ || rebinding.bindings.empty())
+        return;
+    letClientCatchUp();
+    auto from = static_cast<xcb_keycode_t>(rebinding.bindings.front().keycode);
+    auto to = from;
+    for (const auto& binding : rebinding.bindings) {
+        bound_[binding.keycode] = binding.keysym;
+        from = std::min(from, static_cast<xcb_keycode_t>(binding.keycode));
+        to = std::max(to, static_cast<xcb_keycode_t>(binding.keycode));
+    }
+    writeKeySymMaps(from, to);
+}
+
+void TypingSession::operator()(const KeyStroke& stroke) {
+    if (stroke.group != group_)
+        lockGroup(static_cast<std::uint8_t>(stroke.group));
+    holdModifiers(stroke.modifiers, stroke.group);
+    sendKey(static_cast<xcb_keycode_t>(stroke.keycode), true);
+    sendKey(static_cast<xcb_keycode_t>(stroke.keycode), false);
+    typedOnBoundKeys_ = typedOnBoundKeys_ || bound_.contains(stroke.keycode);
+}
+
+void TypingSession::sendKey(xcb_keycode_t keycode, bool down) {
+    fakeKey(connection_, keycode, down);
+    ++eventsSinceChange_;
+}
+
+void TypingSession::holdModifiers(xkb_mod_mask_t modifiers, xkb_layout_index_t group) {
+    std::vector<xcb_keycode_t> wanted;
+    for (xkb_mod_mask_t bit = 1; bit <= 0x80; bit <<= 1) {
+        if ((modifiers & bit) == 0)
+            continue;
+        if (const auto key = index_.modifierKey(bit, group))
+            wanted.push_back(static_cast<xcb_keycode_t>(*key));
+    }
+    for (xcb_keycode_t keycode : heldModifierKeys_) {
+        if (std::ranges::find(wanted, keycode) == wanted.end())
+            sendKey(keycode, false);
+    }
+    for (xcb_keycode_t keycode : wanted) {
+        if (std::ranges::find(heldModifierKeys_, keycode) == heldModifierKeys_.end())
+            sendKey(keycode, true);
+    }
+    heldModifierKeys_ = std::move(wanted);
+}
+
+void TypingSession::lockGroup(std::uint8_t group) {
+    xcb_xkb_latch_lock_state(connection_, XCB_XKB_ID_USE_CORE_KBD, 0, 0, true, group, 0, false, 0);
+    group_ = group;
+}
+
+void TypingSession::letClientCatchUp() {
+    if (!typedOnBoundKeys_)
+        return;
+    roundTrip(connection_);
+    std::this_thread::sleep_for(catchUpMargin + catchUpPerEvent * eventsSinceChange_);
+    typedOnBoundKeys_ = false;
+}
+
+// One request for the whole span makes one mapping notice for clients to handle.
+void TypingSession::writeKeySymMaps(xcb_keycode_t from, xcb_keycode_t to) {
+    const KeySymMaps::Encoded encoded = spareMaps_->maps.encode(from, to, bound_);
+    xcb_xkb_set_map(connection_, XCB_XKB_ID_USE_CORE_KBD, XCB_XKB_MAP_PART_KEY_SYMS, 0,
+                    spareMaps_->minKeycode, spareMaps_->maxKeycode, 0, 0, from,
+                    static_cast<std::uint8_t>(to - from + 1), encoded.keysymCount, 0, 0, 0, 0, 0, 0,
+                    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, encoded.bytes.data());
+    eventsSinceChange_ = 0;
+}
+
+} // namespace
+
+std::unique_ptr<XKeyTyper> XKeyTyper::create() {
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    const xcb_query_extension_reply_t* xtest =
+        xcb_connection_has_error(connection) ? nullptr
+                                             : xcb_get_extension_data(connection, &xcb_test_id);
+    const bool usable = xtest && xtest->present &&
+                        xkb_x11_setup_xkb_extension(connection, XKB_X11_MIN_MAJOR_XKB_VERSION,
+                                                    XKB_X11_MIN_MINOR_XKB_VERSION,
+                                                    XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr,
+                                                    nullptr, nullptr, nullptr) != 0;
+    const std::int32_t keyboard = usable ? xkb_x11_get_core_keyboard_device_id(connection) : -1;
+    xkb_context* context = keyboard >= 0 ? xkb_context_new(XKB_CONTEXT_NO_FLAGS) : nullptr;
+    if (!context) {
+        xcb_disconnect(connection);
+        return nullptr;
+    }
+    return std::unique_ptr<XKeyTyper>(new XKeyTyper(connection, context, keyboard));
+}
+
+XKeyTyper::XKeyTyper(xcb_connection_t* connection, xkb_context* context, std::int32_t keyboard)
+    : connection_(connection), context_(context), keyboard_(keyboard) {}
+
+XKeyTyper::~XKeyTyper() {
+    xkb_context_unref(context_);
+    xcb_disconnect(connection_);
+}
+
+void XKeyTyper::typeText(std::u16string_view text) {
+    const std::vector<xkb_keysym_t> keysyms = keymap::keysymsForText(text);
+    if (keysyms.empty())
+        return;
+    const KeymapPointer keymap(xkb_x11_keymap_new_from_device(context_, connection_, keyboard_,
+                                                              XKB_KEYMAP_COMPILE_NO_FLAGS));
+    const auto state = keyboardState(connection_);
+    if (!keymap || !state)
+        return;
+    const KeymapIndex index(keymap.get());
+    const auto plan =
+        keymap::TypingPlan::forKeysyms(keysyms, index, state->group, index.spareKeycodes());
+    TypingSession session(connection_, index, *state, index.spareKeycodes());
+    for (const keymap::TypingStep& step : plan.steps)
+        std::visit(session, step);
+}
+
+void XKeyTyper::pressSpecialKey(SpecialKey key, bool down) {
+    auto& pressed = pressedSpecialKeys_.at(static_cast<std::size_t>(key));
+    if (!down) {
+        if (pressed)
+            fakeKey(connection_, *pressed, false);
+        pressed.reset();
+        roundTrip(connection_);
+        return;
+    }
+    const KeymapPointer keymap(xkb_x11_keymap_new_from_device(context_, connection_, keyboard_,
+                                                              XKB_KEYMAP_COMPILE_NO_FLAGS));
+    const auto state = keyboardState(connection_);
+    if (!keymap || !state)
+        return;
+    const auto stroke = KeymapIndex(keymap.get()).strokeFor(keysymOf(key), state->group);
+    if (!stroke || stroke->modifiers != 0 || stroke->group != state->group)
+        return;
+    pressed = static_cast<xcb_keycode_t>(stroke->keycode);
+    fakeKey(connection_, *pressed, true);
+    roundTrip(connection_);
+}
+
+} // namespace tavrin
