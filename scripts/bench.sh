@@ -1,0 +1,137 @@
+#!/usr/bin/env bash
+# Figures of the release build, all on one private X server in one run:
+#   start-up to the tray icon      median of several starts, from exec to the icon mapped in the
+#                                  tray host (target 300 ms or less)
+#   resident memory while idle     VmRSS once it has stopped changing (target 40 MB or less)
+#   wake-ups while idle            context switches of all its threads over IDLE_SECONDS with
+#                                  the input access granted, per minute (target none)
+#   press to popup                 XTest press of the assigned button to the popup's MapNotify,
+#                                  median and 95th percentile of 50 presses
+#   typing                         a 2,000-character mixed Unicode text into a raw terminal: the
+#                                  utility's typer beside xdotool type (default delay, --delay 0)
+# Usage: scripts/bench.sh [IDLE_SECONDS]     (default 60)
+set -u
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="$root/build/bench"
+idleSeconds=${1:-60}
+STARTS=7
+
+[ -f "$build/build.ninja" ] ||
+    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVRIN_SANITIZE=OFF \
+        >/dev/null || exit 1
+cmake --build "$build" -j2 --target tavrin xprobe xpeer tavrin_type_text >/dev/null || exit 1
+tavrin="$build/Tavrin/app/tavrin"
+xpeer="$build/tests/e2e/xpeer"
+
+export E2E_XPROBE="$build/tests/e2e/xprobe"
+source "$root/tests/e2e/harness.sh"
+source "$root/tests/e2e/typing/raw_terminal.sh"
+source "$root/scripts/typing-measure.sh"
+
+row() {
+    printf '%-40s %9s %-4s  %s\n' "$@"
+}
+
+# VALUE / DIVISOR with DECIMALS places
+quotient() {
+    awk "BEGIN {printf \"%.$3f\", $1 / $2}"
+}
+
+median() {
+    sort -n | awk '{value[NR] = $1} END {print value[int((NR + 1) / 2)]}'
+}
+
+# Starts the utility and adds the milliseconds until its tray icon is mapped to startups; it
+# keeps running as $E2E_TAVRIN_PID.
+start_once() {
+    local answer="$E2E_DIR/startup"
+    "$xpeer" startup tavrin "$tavrin" >"$answer" 2>>"$E2E_DIR/tavrin.log"
+    local status=$? milliseconds
+    read -r milliseconds E2E_TAVRIN_PID <"$answer"
+    E2E_PIDS+=("$E2E_TAVRIN_PID")
+    ((status == 0)) || { echo "tavrin showed no tray icon" >&2; exit 1; }
+    startups+=("$milliseconds")
+}
+
+process_gone() {
+    [ ! -e "/proc/$1" ]
+}
+
+stop_tavrin() {
+    kill "$E2E_TAVRIN_PID"
+    e2e_wait_for "tavrin to stop" process_gone "$E2E_TAVRIN_PID" || exit 1
+}
+
+resident_kb() {
+    awk '/^VmRSS:/ {print $2}' "/proc/$E2E_TAVRIN_PID/status"
+}
+
+resident_steady() {
+    local before
+    before=$(resident_kb)
+    sleep 1
+    [ "$(resident_kb)" = "$before" ]
+}
+
+# A thread that sleeps and wakes is switched out and in once: the sum over all threads counts
+# every wake-up (and every preemption, which needs running work).
+context_switches() {
+    cat /proc/"$E2E_TAVRIN_PID"/task/*/status |
+        awk '/^(non)?voluntary_ctxt_switches:/ {sum += $2} END {print sum}'
+}
+
+# Typers write their diagnostics to the log, not into the table.
+quietly() {
+    "$@" 2>>"$E2E_DIR/typing.log"
+}
+
+typing_row() {
+    local name=$1
+    shift
+    typing_measure "$text" quietly "$@" || exit 1
+    typingRows+=("$(row "$name" "$(quotient "$TYPING_MILLISECONDS" 1000 2)" s \
+        "$TYPING_WRONG of $characters characters wrong")")
+}
+
+e2e_init
+e2e_start_x || exit 1
+setxkbmap -rules evdev -model pc105 -layout us || exit 1
+e2e_start_xev || exit 1
+e2e_start_tray || exit 1
+e2e_write_settings true 4
+
+startups=()
+for ((start = 1; start <= STARTS; start++)); do
+    start_once
+    ((start == STARTS)) || stop_tavrin
+done
+startup=$(printf '%s\n' "${startups[@]}" | median)
+
+e2e_wait_for "resident memory to settle" resident_steady || exit 1
+resident=$(resident_kb)
+
+switchesBefore=$(context_switches)
+sleep "$idleSeconds"
+switchesAfter=$(context_switches)
+wakeups=$(((switchesAfter - switchesBefore) * 60 / idleSeconds))
+
+read -r _ presses _ popupMedian _ _ popupP95 _ _ popupMax _ < <("$E2E_XPROBE" bench 50 9)
+stop_tavrin
+
+text="$E2E_DIR/text"
+typing_measure_text "$text"
+characters=$(wc -m <"$text")
+typingRows=()
+typing_row "typing: tavrin" "$build/tests/e2e/typing/tavrin_type_text" "$text"
+typing_row "typing: xdotool type --delay 0" xdotool type --delay 0 --file "$text"
+typing_row "typing: xdotool type (12 ms delay)" xdotool type --file "$text"
+
+row "measure" "result" "" "target"
+row "start-up to tray icon, median of $STARTS" "$startup" ms "300 ms or less"
+row "resident memory, idle" "$(quotient "$resident" 1024 1)" MB "40 MB or less"
+row "wake-ups, idle, over $idleSeconds s" "$wakeups" /min "none"
+row "press to popup, median of $presses" "$popupMedian" ms "25 ms or less"
+row "press to popup, 95th percentile" "$popupP95" ms "50 ms or less"
+row "press to popup, slowest" "$popupMax" ms ""
+printf '%s\n' "${typingRows[@]}"
+echo "start-ups (ms): ${startups[*]}"
