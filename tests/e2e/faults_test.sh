@@ -71,7 +71,11 @@ wait_until_typing_done() {
 }
 
 key_presses_at_xev() {
-    [ "$(grep -ac '^KeyPress event' "$E2E_XEV_LOG")" -ge "$1" ]
+    grep -ac '^KeyPress event' "$E2E_XEV_LOG"
+}
+
+key_presses_at_xev_reach() {
+    [ "$(key_presses_at_xev)" -ge "$1" ]
 }
 
 test_x_server_gone_while_idle() {
@@ -94,7 +98,7 @@ test_x_server_gone_while_typing() {
     e2e_start_xev || e2e_fail "xev did not start"
     start_tavrin
     choose_row "$LONG_ROW"
-    e2e_wait_for "the long text to start arriving" key_presses_at_xev 20 ||
+    e2e_wait_for "the long text to start arriving" key_presses_at_xev_reach 20 ||
         e2e_fail "the long text did not start arriving"
     expect_clean_exit_without_x
 }
@@ -160,19 +164,24 @@ expect_layout_kept_after_switch_while_typing() {
     e2e_start_xev || e2e_fail "xev did not start"
     start_tavrin
     choose_row "$LONG_ROW"
-    e2e_wait_for "the long text to start arriving" key_presses_at_xev 20 ||
+    e2e_wait_for "the long text to start arriving" key_presses_at_xev_reach 20 ||
         e2e_fail "the long text did not start arriving"
     setxkbmap -rules evdev "${layout[@]}" || e2e_fail "setxkbmap ${layout[*]} failed"
+    local pressesAtSwitch
+    pressesAtSwitch=$(key_presses_at_xev)
     wait_until_typing_done
     kill -0 "$E2E_TAVRIN_PID" || e2e_fail "tavrin exited"
+    # The marker takes at most two presses (Shift and Z); more came from the long text.
+    (($(key_presses_at_xev) > pressesAtSwitch + 2)) ||
+        e2e_fail "the long text was typed before the switch, so the switch came too late"
 
     local left fresh
     left=$(keymap_dump)
     setxkbmap -rules evdev "${layout[@]}"
     fresh=$(keymap_dump)
     [ "$left" = "$fresh" ] ||
-        e2e_fail "the keymap differs from a fresh ${layout[*]}: $(diff <(echo "$fresh") \
-            <(echo "$left") | head -n 12)"
+        e2e_fail "the keymap differs from a fresh ${layout[*]} (<) after typing (>): $(diff \
+            <(echo "$fresh") <(echo "$left") | head -n 12)"
 }
 
 test_layout_switched_while_typing() {
