@@ -29,11 +29,13 @@ using keymap::KeymapIndex;
 using keymap::KeyStroke;
 using keymap::KeySymMaps;
 using keymap::Rebinding;
+using KeyMap = keymap::KeySymMaps::KeyMap;
 
 // Clients take a changed binding in when they look a key up after reading the change's notice,
 // and Xlib reads ahead: before a keycode is bound anew, the client in front must have handled
-// every key typed with the old binding. Nothing tells when it has; these margins, measured with
-// xterm and xev, stand in: a fixed part for the notice and a part for each key event to handle.
+// every key typed with the old binding. Xlib also asks for the notices only once it has looked
+// up its first key. Nothing tells when a client has handled its keys; these margins, measured
+// with xterm and xev, stand in: a fixed part and a part for each key event to handle.
 constexpr auto catchUpMargin = 20ms;
 constexpr auto catchUpPerEvent = 50us;
 
@@ -124,8 +126,7 @@ std::optional<ServerKeySymMaps> readKeySymMaps(xcb_connection_t* connection, xcb
 class TypingSession {
   public:
     TypingSession(xcb_connection_t* connection, const KeymapIndex& index,
-                  const xcb_xkb_get_state_reply_t& state,
-                  std::span<const xkb_keycode_t> spareKeycodes);
+                  const xcb_xkb_get_state_reply_t& state);
     ~TypingSession();
     TypingSession(const TypingSession&) = delete;
     TypingSession& operator=(const TypingSession&) = delete;
@@ -138,27 +139,28 @@ class TypingSession {
     void holdModifiers(xkb_mod_mask_t modifiers, xkb_layout_index_t group);
     void lockGroup(std::uint8_t group);
     void letClientCatchUp();
-    void writeKeySymMaps(xcb_keycode_t from, xcb_keycode_t to);
+    void writeBindings(const std::map<xkb_keycode_t, std::optional<xkb_keysym_t>>& changes);
 
     xcb_connection_t* connection_;
     const KeymapIndex& index_;
     const std::uint8_t userLockedModifiers_;
     const std::uint8_t userLockedGroup_;
-    const std::span<const xkb_keycode_t> spareKeycodes_;
     std::uint8_t group_;
     std::vector<xcb_keycode_t> userHeldKeys_;
     std::vector<xcb_keycode_t> heldModifierKeys_;
-    std::optional<ServerKeySymMaps> spareMaps_;
-    std::map<xkb_keycode_t, xkb_keysym_t> bound_;
-    bool typedOnBoundKeys_ = false;
+    // Keys bound for the moment: what each held before, and what it holds now.
+    struct Binding {
+        KeyMap original;
+        KeyMap bound;
+    };
+    std::map<xkb_keycode_t, Binding> bound_;
     int eventsSinceChange_ = 0;
 };
 
 TypingSession::TypingSession(xcb_connection_t* connection, const KeymapIndex& index,
-                             const xcb_xkb_get_state_reply_t& state,
-                             std::span<const xkb_keycode_t> spareKeycodes)
+                             const xcb_xkb_get_state_reply_t& state)
     : connection_(connection), index_(index), userLockedModifiers_(state.lockedMods),
-      userLockedGroup_(state.lockedGroup), spareKeycodes_(spareKeycodes), group_(state.group) {
+      userLockedGroup_(state.lockedGroup), group_(state.group) {
     for (xcb_keycode_t keycode : pressedKeycodes(connection_)) {
         if (index_.isModifierKey(keycode)) {
             userHeldKeys_.push_back(keycode);
@@ -172,11 +174,11 @@ TypingSession::TypingSession(xcb_connection_t* connection, const KeymapIndex& in
 TypingSession::~TypingSession() {
     holdModifiers(0, group_);
     if (!bound_.empty()) {
-        const auto from = static_cast<xcb_keycode_t>(bound_.begin()->first);
-        const auto to = static_cast<xcb_keycode_t>(bound_.rbegin()->first);
         letClientCatchUp();
-        bound_.clear();
-        writeKeySymMaps(from, to);
+        std::map<xkb_keycode_t, std::optional<xkb_keysym_t>> restored;
+        for (const auto& binding : bound_)
+            restored[binding.first] = std::nullopt;
+        writeBindings(restored);
     }
     if (group_ != userLockedGroup_)
         lockGroup(userLockedGroup_);
@@ -191,20 +193,11 @@ TypingSession::~TypingSession() {
 }
 
 void TypingSession::operator()(const Rebinding& rebinding) {
-    if (!spareMaps_)
-        spareMaps_ = readKeySymMaps(connection_, static_cast<xcb_keycode_t>(spareKeycodes_.front()),
-                                    static_cast<xcb_keycode_t>(spareKeycodes_.back()));
-    if (!spareMaps_ || rebinding.bindings.empty())
-        return;
     letClientCatchUp();
-    auto from = static_cast<xcb_keycode_t>(rebinding.bindings.front().keycode);
-    auto to = from;
-    for (const auto& binding : rebinding.bindings) {
-        bound_[binding.keycode] = binding.keysym;
-        from = std::min(from, static_cast<xcb_keycode_t>(binding.keycode));
-        to = std::max(to, static_cast<xcb_keycode_t>(binding.keycode));
-    }
-    writeKeySymMaps(from, to);
+    std::map<xkb_keycode_t, std::optional<xkb_keysym_t>> changes;
+    for (const auto& binding : rebinding.bindings)
+        changes[binding.keycode] = binding.keysym;
+    writeBindings(changes);
 }
 
 void TypingSession::operator()(const KeyStroke& stroke) {
@@ -213,7 +206,6 @@ void TypingSession::operator()(const KeyStroke& stroke) {
     holdModifiers(stroke.modifiers, stroke.group);
     sendKey(static_cast<xcb_keycode_t>(stroke.keycode), true);
     sendKey(static_cast<xcb_keycode_t>(stroke.keycode), false);
-    typedOnBoundKeys_ = typedOnBoundKeys_ || bound_.contains(stroke.keycode);
 }
 
 void TypingSession::sendKey(xcb_keycode_t keycode, bool down) {
@@ -246,21 +238,55 @@ void TypingSession::lockGroup(std::uint8_t group) {
 }
 
 void TypingSession::letClientCatchUp() {
-    if (!typedOnBoundKeys_)
+    if (eventsSinceChange_ == 0)
         return;
     roundTrip(connection_);
     std::this_thread::sleep_for(catchUpMargin + catchUpPerEvent * eventsSinceChange_);
-    typedOnBoundKeys_ = false;
 }
 
-// One request for the whole span makes one mapping notice for clients to handle.
-void TypingSession::writeKeySymMaps(xcb_keycode_t from, xcb_keycode_t to) {
-    const KeySymMaps::Encoded encoded = spareMaps_->maps.encode(from, to, bound_);
-    xcb_xkb_set_map(connection_, XCB_XKB_ID_USE_CORE_KBD, XCB_XKB_MAP_PART_KEY_SYMS, 0,
-                    spareMaps_->minKeycode, spareMaps_->maxKeycode, 0, 0, from,
-                    static_cast<std::uint8_t>(to - from + 1), encoded.keysymCount, 0, 0, 0, 0, 0, 0,
-                    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, encoded.bytes.data());
-    eventsSinceChange_ = 0;
+// Binds keys to keysyms, or gives them back what they held (no keysym), in one request for the
+// span of keys. Reading and writing under a server grab keeps a keymap loaded meanwhile (the user
+// switching layouts) whole: a key is bound only while it is free or still holds what was put
+// there, and given back only in that case too.
+void TypingSession::writeBindings(
+    const std::map<xkb_keycode_t, std::optional<xkb_keysym_t>>& changes) {
+    if (changes.empty())
+        return;
+    xcb_grab_server(connection_);
+    const auto current =
+        readKeySymMaps(connection_, static_cast<xcb_keycode_t>(changes.begin()->first),
+                       static_cast<xcb_keycode_t>(changes.rbegin()->first));
+    std::map<xkb_keycode_t, KeyMap> replaced;
+    for (const auto& [keycode, keysym] : changes) {
+        if (!current)
+            break;
+        const KeyMap& now = current->maps.at(keycode);
+        const auto binding = bound_.find(keycode);
+        const bool ours = binding != bound_.end() && binding->second.bound == now;
+        if (binding != bound_.end() && !ours) {
+            bound_.erase(binding);
+        } else if (keysym && (ours || now.keysyms.empty())) {
+            const KeyMap original = ours ? binding->second.original : now;
+            replaced[keycode] = KeyMap::holding(*keysym);
+            bound_[keycode] = {original, replaced[keycode]};
+        } else if (!keysym && ours) {
+            replaced[keycode] = binding->second.original;
+            bound_.erase(binding);
+        }
+    }
+    if (!replaced.empty()) {
+        const KeySymMaps::Encoded encoded = current->maps.encode(replaced);
+        const auto first = static_cast<xcb_keycode_t>(current->maps.firstKeycode());
+        const auto count = static_cast<std::uint8_t>(current->maps.lastKeycode() -
+                                                     current->maps.firstKeycode() + 1);
+        xcb_xkb_set_map(connection_, XCB_XKB_ID_USE_CORE_KBD, XCB_XKB_MAP_PART_KEY_SYMS, 0,
+                        current->minKeycode, current->maxKeycode, 0, 0, first, count,
+                        encoded.keysymCount, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                        encoded.bytes.data());
+        eventsSinceChange_ = 0;
+    }
+    xcb_ungrab_server(connection_);
+    xcb_flush(connection_);
 }
 
 } // namespace
@@ -304,9 +330,12 @@ void XKeyTyper::typeText(std::u16string_view text) {
     const KeymapIndex index(keymap.get());
     const auto plan =
         keymap::TypingPlan::forKeysyms(keysyms, index, state->group, index.spareKeycodes());
-    TypingSession session(connection_, index, *state, index.spareKeycodes());
-    for (const keymap::TypingStep& step : plan.steps)
+    TypingSession session(connection_, index, *state);
+    for (const keymap::TypingStep& step : plan.steps) {
+        if (xcb_connection_has_error(connection_) != 0)
+            break;
         std::visit(session, step);
+    }
 }
 
 void XKeyTyper::pressSpecialKey(SpecialKey key, bool down) {

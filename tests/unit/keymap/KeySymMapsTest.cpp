@@ -39,23 +39,28 @@ TEST(KeySymMapsTest, WritesBackExactlyWhatItRead) {
     ASSERT_TRUE(maps);
     EXPECT_EQ(maps->firstKeycode(), 50u);
     EXPECT_EQ(maps->lastKeycode(), 52u);
+    EXPECT_EQ(maps->at(50).keysyms,
+              (std::vector<std::uint32_t>{XKB_KEY_a, XKB_KEY_A, XKB_KEY_Cyrillic_ef,
+                                          XKB_KEY_Cyrillic_EF}));
+    EXPECT_TRUE(maps->at(51).keysyms.empty());
 
-    const KeySymMaps::Encoded all = maps->encode(50, 52, {});
+    const KeySymMaps::Encoded all = maps->encode({});
     EXPECT_EQ(all.bytes, bytes);
     EXPECT_EQ(all.keysymCount, 5u);
 }
 
-TEST(KeySymMapsTest, BindsAKeyToOneKeysymOnOneLevelAndLeavesItsNeighbours) {
-    const std::vector<std::uint8_t> bytes = threeKeys();
-    const auto maps = KeySymMaps::parse(50, 3, bytes);
+TEST(KeySymMapsTest, ReplacesAKeyAndLeavesItsNeighbours) {
+    const auto maps = KeySymMaps::parse(50, 3, threeKeys());
     ASSERT_TRUE(maps);
 
-    const KeySymMaps::Encoded bound = maps->encode(51, 52, {{51, 0x10020AC}});
+    const KeySymMaps::Encoded bound = maps->encode({{51, KeySymMaps::KeyMap::holding(0x10020AC)}});
     std::vector<std::uint8_t> expected;
+    appendKeyMap(expected, {2, 2, 0, 0}, 2, 2,
+                 {XKB_KEY_a, XKB_KEY_A, XKB_KEY_Cyrillic_ef, XKB_KEY_Cyrillic_EF});
     appendKeyMap(expected, {0, 0, 0, 0}, 1, 1, {0x10020AC});
     appendKeyMap(expected, {0, 0, 0, 0}, 1, 1, {XKB_KEY_Escape});
     EXPECT_EQ(bound.bytes, expected);
-    EXPECT_EQ(bound.keysymCount, 2u);
+    EXPECT_EQ(bound.keysymCount, 6u);
 }
 
 TEST(KeySymMapsTest, RefusesDataCutShort) {

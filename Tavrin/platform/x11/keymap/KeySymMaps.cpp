@@ -48,16 +48,15 @@ std::optional<KeySymMaps> KeySymMaps::parse(xkb_keycode_t firstKeycode, std::siz
     return maps;
 }
 
-KeySymMaps::Encoded KeySymMaps::encode(xkb_keycode_t from, xkb_keycode_t to,
-                                       const std::map<xkb_keycode_t, xkb_keysym_t>& bound) const {
+KeySymMaps::KeyMap KeySymMaps::KeyMap::holding(xkb_keysym_t keysym) {
+    return {{oneLevelType, oneLevelType, oneLevelType, oneLevelType}, oneGroup, 1, {keysym}};
+}
+
+KeySymMaps::Encoded KeySymMaps::encode(const std::map<xkb_keycode_t, KeyMap>& replaced) const {
     Encoded encoded;
-    for (xkb_keycode_t keycode = from; keycode <= to; ++keycode) {
-        KeyMap map = keys_.at(keycode - firstKeycode_);
-        if (const auto binding = bound.find(keycode); binding != bound.end())
-            map = KeyMap{{oneLevelType, oneLevelType, oneLevelType, oneLevelType},
-                         oneGroup,
-                         1,
-                         {binding->second}};
+    for (std::size_t index = 0; index < keys_.size(); ++index) {
+        const auto found = replaced.find(firstKeycode_ + static_cast<xkb_keycode_t>(index));
+        const KeyMap& map = found == replaced.end() ? keys_[index] : found->second;
         encoded.bytes.insert(encoded.bytes.end(), map.typeIndexes.begin(), map.typeIndexes.end());
         encoded.bytes.push_back(map.groupInfo);
         encoded.bytes.push_back(map.width);

@@ -11,11 +11,20 @@
 namespace tavrin::keymap {
 
 // The keysym maps of a run of neighbouring keys as XKB's GetMap returns them and SetMap takes
-// them: read once, written back with some keys bound to one keysym each. Writing every key of
-// a span in one request makes one mapping notice per change, and writing the maps read puts the
-// keys back exactly as they were.
+// them. Writing a whole run in one request makes one mapping notice for clients to handle.
 class KeySymMaps {
   public:
+    struct KeyMap {
+        std::array<std::uint8_t, 4> typeIndexes{};
+        std::uint8_t groupInfo = 0;
+        std::uint8_t width = 0;
+        std::vector<std::uint32_t> keysyms;
+
+        // The keysym alone, on the one level of one group, whatever the group and modifiers.
+        static KeyMap holding(xkb_keysym_t keysym);
+        friend bool operator==(const KeyMap&, const KeyMap&) = default;
+    };
+
     // Nothing when the data is cut short.
     static std::optional<KeySymMaps> parse(xkb_keycode_t firstKeycode, std::size_t keyCount,
                                            std::span<const std::uint8_t> data);
@@ -24,24 +33,16 @@ class KeySymMaps {
     xkb_keycode_t lastKeycode() const {
         return firstKeycode_ + static_cast<xkb_keycode_t>(keys_.size()) - 1;
     }
+    const KeyMap& at(xkb_keycode_t keycode) const { return keys_.at(keycode - firstKeycode_); }
 
     struct Encoded {
         std::vector<std::uint8_t> bytes;
         std::uint16_t keysymCount = 0;
     };
-    // The maps of the keys from..to, those in bound holding their keysym alone on one level of
-    // one group, whatever the group and modifiers; the others as read.
-    Encoded encode(xkb_keycode_t from, xkb_keycode_t to,
-                   const std::map<xkb_keycode_t, xkb_keysym_t>& bound) const;
+    // The whole run, the keys in replaced with their new maps.
+    Encoded encode(const std::map<xkb_keycode_t, KeyMap>& replaced) const;
 
   private:
-    struct KeyMap {
-        std::array<std::uint8_t, 4> typeIndexes{};
-        std::uint8_t groupInfo = 0;
-        std::uint8_t width = 0;
-        std::vector<std::uint32_t> keysyms;
-    };
-
     xkb_keycode_t firstKeycode_ = 0;
     std::vector<KeyMap> keys_;
 };
