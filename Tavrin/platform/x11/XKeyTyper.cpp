@@ -12,6 +12,7 @@
 #include <xcb/xkb.h>
 #undef explicit
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdlib>
 #include <map>
@@ -30,6 +31,7 @@ using keymap::KeyStroke;
 using keymap::KeySymMaps;
 using keymap::Rebinding;
 using KeyMap = keymap::KeySymMaps::KeyMap;
+using Keysyms = std::array<xkb_keysym_t, 2>;
 
 // Clients take a changed binding in when they look a key up after reading the change's notice,
 // and Xlib reads ahead: before a keycode is bound anew, the client in front must have handled
@@ -139,7 +141,7 @@ class TypingSession {
     void holdModifiers(xkb_mod_mask_t modifiers, xkb_layout_index_t group);
     void lockGroup(std::uint8_t group);
     void letClientCatchUp();
-    void writeBindings(const std::map<xkb_keycode_t, std::optional<xkb_keysym_t>>& changes);
+    void writeBindings(const std::map<xkb_keycode_t, std::optional<Keysyms>>& changes);
 
     xcb_connection_t* connection_;
     const KeymapIndex& index_;
@@ -175,7 +177,7 @@ TypingSession::~TypingSession() {
     holdModifiers(0, group_);
     if (!bound_.empty()) {
         letClientCatchUp();
-        std::map<xkb_keycode_t, std::optional<xkb_keysym_t>> restored;
+        std::map<xkb_keycode_t, std::optional<Keysyms>> restored;
         for (const auto& binding : bound_)
             restored[binding.first] = std::nullopt;
         writeBindings(restored);
@@ -194,9 +196,9 @@ TypingSession::~TypingSession() {
 
 void TypingSession::operator()(const Rebinding& rebinding) {
     letClientCatchUp();
-    std::map<xkb_keycode_t, std::optional<xkb_keysym_t>> changes;
+    std::map<xkb_keycode_t, std::optional<Keysyms>> changes;
     for (const auto& binding : rebinding.bindings)
-        changes[binding.keycode] = binding.keysym;
+        changes[binding.keycode] = binding.keysyms;
     writeBindings(changes);
 }
 
@@ -244,12 +246,11 @@ void TypingSession::letClientCatchUp() {
     std::this_thread::sleep_for(catchUpMargin + catchUpPerEvent * eventsSinceChange_);
 }
 
-// Binds keys to keysyms, or gives them back what they held (no keysym), in one request for the
+// Binds keys to keysyms, or gives them back what they held (no keysyms), in one request for the
 // span of keys. Reading and writing under a server grab keeps a keymap loaded meanwhile (the user
 // switching layouts) whole: a key is bound only while it is free or still holds what was put
 // there, and given back only in that case too.
-void TypingSession::writeBindings(
-    const std::map<xkb_keycode_t, std::optional<xkb_keysym_t>>& changes) {
+void TypingSession::writeBindings(const std::map<xkb_keycode_t, std::optional<Keysyms>>& changes) {
     if (changes.empty())
         return;
     xcb_grab_server(connection_);
@@ -257,7 +258,7 @@ void TypingSession::writeBindings(
         readKeySymMaps(connection_, static_cast<xcb_keycode_t>(changes.begin()->first),
                        static_cast<xcb_keycode_t>(changes.rbegin()->first));
     std::map<xkb_keycode_t, KeyMap> replaced;
-    for (const auto& [keycode, keysym] : changes) {
+    for (const auto& [keycode, keysyms] : changes) {
         if (!current)
             break;
         const KeyMap& now = current->maps.at(keycode);
@@ -265,11 +266,11 @@ void TypingSession::writeBindings(
         const bool ours = binding != bound_.end() && binding->second.bound == now;
         if (binding != bound_.end() && !ours) {
             bound_.erase(binding);
-        } else if (keysym && (ours || now.keysyms.empty())) {
+        } else if (keysyms && (ours || now.keysyms.empty())) {
             const KeyMap original = ours ? binding->second.original : now;
-            replaced[keycode] = KeyMap::holding(*keysym);
+            replaced[keycode] = KeyMap::holding(*keysyms);
             bound_[keycode] = {original, replaced[keycode]};
-        } else if (!keysym && ours) {
+        } else if (!keysyms && ours) {
             replaced[keycode] = binding->second.original;
             bound_.erase(binding);
         }

@@ -53,14 +53,22 @@ TEST(KeySymMapsTest, ReplacesAKeyAndLeavesItsNeighbours) {
     const auto maps = KeySymMaps::parse(50, 3, threeKeys());
     ASSERT_TRUE(maps);
 
-    const KeySymMaps::Encoded bound = maps->encode({{51, KeySymMaps::KeyMap::holding(0x10020AC)}});
+    const KeySymMaps::Encoded bound =
+        maps->encode({{51, KeySymMaps::KeyMap::holding({0x10020AC, XKB_KEY_Greek_OMEGA})}});
     std::vector<std::uint8_t> expected;
     appendKeyMap(expected, {2, 2, 0, 0}, 2, 2,
                  {XKB_KEY_a, XKB_KEY_A, XKB_KEY_Cyrillic_ef, XKB_KEY_Cyrillic_EF});
-    appendKeyMap(expected, {0, 0, 0, 0}, 1, 1, {0x10020AC});
+    appendKeyMap(expected, {1, 1, 1, 1}, 1, 2, {0x10020AC, XKB_KEY_Greek_OMEGA});
     appendKeyMap(expected, {0, 0, 0, 0}, 1, 1, {XKB_KEY_Escape});
     EXPECT_EQ(bound.bytes, expected);
-    EXPECT_EQ(bound.keysymCount, 6u);
+    EXPECT_EQ(bound.keysymCount, 7u);
+}
+
+TEST(KeySymMapsTest, RepeatsAKeysymOnAnEmptyLevel) {
+    EXPECT_EQ(KeySymMaps::KeyMap::holding({XKB_KEY_Eacute, XKB_KEY_NoSymbol}).keysyms,
+              (std::vector<std::uint32_t>{XKB_KEY_Eacute, XKB_KEY_Eacute}));
+    EXPECT_EQ(KeySymMaps::KeyMap::holding({XKB_KEY_NoSymbol, XKB_KEY_Eacute}).keysyms,
+              (std::vector<std::uint32_t>{XKB_KEY_Eacute, XKB_KEY_Eacute}));
 }
 
 TEST(KeySymMapsTest, RefusesDataCutShort) {

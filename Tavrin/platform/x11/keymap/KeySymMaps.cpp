@@ -1,6 +1,7 @@
 #include "KeySymMaps.h"
 
 #include <cstring>
+#include <xkbcommon/xkbcommon-keysyms.h>
 
 namespace tavrin::keymap {
 namespace {
@@ -8,7 +9,7 @@ namespace {
 // Each key's map: four type indexes, group info, width, a 16-bit keysym count, then the keysyms
 // in 32 bits, all in the connection's byte order.
 constexpr std::size_t headerSize = 8;
-constexpr std::uint8_t oneLevelType = 0; // XKB's first canonical type
+constexpr std::uint8_t twoLevelType = 1; // XKB's second canonical type: Shift gives level two
 constexpr std::uint8_t oneGroup = 1;
 
 template <typename T> T load(const std::uint8_t* bytes) {
@@ -48,8 +49,11 @@ std::optional<KeySymMaps> KeySymMaps::parse(xkb_keycode_t firstKeycode, std::siz
     return maps;
 }
 
-KeySymMaps::KeyMap KeySymMaps::KeyMap::holding(xkb_keysym_t keysym) {
-    return {{oneLevelType, oneLevelType, oneLevelType, oneLevelType}, oneGroup, 1, {keysym}};
+KeySymMaps::KeyMap KeySymMaps::KeyMap::holding(std::array<xkb_keysym_t, 2> keysyms) {
+    const xkb_keysym_t plain = keysyms[0] == XKB_KEY_NoSymbol ? keysyms[1] : keysyms[0];
+    const xkb_keysym_t shifted = keysyms[1] == XKB_KEY_NoSymbol ? keysyms[0] : keysyms[1];
+    return {
+        {twoLevelType, twoLevelType, twoLevelType, twoLevelType}, oneGroup, 2, {plain, shifted}};
 }
 
 KeySymMaps::Encoded KeySymMaps::encode(const std::map<xkb_keycode_t, KeyMap>& replaced) const {

@@ -20,8 +20,10 @@ class KeySymMaps {
         std::uint8_t width = 0;
         std::vector<std::uint32_t> keysyms;
 
-        // The keysym alone, on the one level of one group, whatever the group and modifiers.
-        static KeyMap holding(xkb_keysym_t keysym);
+        // One group of two levels, the second taken with Shift, whatever the group in front. An
+        // empty level repeats the other, so that no client reading the core map finds a lone
+        // keysym to fold into a case pair.
+        static KeyMap holding(std::array<xkb_keysym_t, 2> keysyms);
         friend bool operator==(const KeyMap&, const KeyMap&) = default;
     };
 
