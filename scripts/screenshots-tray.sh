@@ -57,8 +57,7 @@ for panel in dark:0x2b2b2b light:0xe6e6e6; do
     start_instance disabled false 4
     start_instance nobutton true ""
     start_instance assigning true ""
-    xdotool mousemove --sync --window "$INSTANCE_ICON" 5 5 click 1
-    e2e_wait_popup || e2e_fail "no tray menu"
+    e2e_open_tray_menu "$INSTANCE_ICON" || e2e_fail "no tray menu"
     xdotool key Down Down Return # "Enabled", then "Settings…"
     e2e_wait_for "the settings window" xdotool search --name '^Tavrin Settings$'
     settings=$(xdotool search --name '^Tavrin Settings$' | head -n1)
@@ -69,8 +68,7 @@ for panel in dark:0x2b2b2b light:0xe6e6e6; do
     xdotool windowunmap --sync "$settings"
     panel_shot "$out/states-$name.png"
 
-    xdotool mousemove --sync --window "$watching_icon" 5 5 click 1
-    e2e_wait_popup || e2e_fail "no tray menu"
+    e2e_open_tray_menu "$watching_icon" || e2e_fail "no tray menu"
     import -window root "$E2E_DIR/root.png"
     /usr/bin/convert "$E2E_DIR/root.png" -crop "$((E2E_POPUP_X + E2E_POPUP_WIDTH + 20))x$((E2E_POPUP_Y + E2E_POPUP_HEIGHT + 20))+0+0" +repage "$out/menu-$name.png"
     session_done

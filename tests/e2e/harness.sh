@@ -16,6 +16,10 @@
 #   e2e_launch_tavrin BINARY       starts the utility ($E2E_TAVRIN_PID, log $E2E_TAVRIN_LOG)
 #   e2e_start_tavrin BINARY        tray host, utility, and a wait until its tray icon exists,
 #                                  which it creates only after its button grabs are in place
+#   e2e_open_tray_menu [ICON [SPOT]]
+#                                  left-clicks a tray icon of tavrin (the first found unless
+#                                  ICON is given) at SPOT,SPOT (default 5; two quick clicks at
+#                                  one spot would make a double click) and waits for its menu
 #   e2e_wait_for DESCRIPTION COMMAND...
 #                                  runs COMMAND until it succeeds
 #   e2e_wait_popup                 the popup is viewable; sets E2E_POPUP_{ID,X,Y,WIDTH,HEIGHT}
@@ -160,6 +164,12 @@ e2e_start_tavrin() {
 e2e__tavrin_window() {
     kill -0 "$E2E_TAVRIN_PID" 2>/dev/null || e2e_fail "tavrin exited"
     [ -n "$(xdotool search --classname '^tavrin$' 2>/dev/null)" ]
+}
+
+e2e_open_tray_menu() {
+    local icon=${1:-$(xdotool search --classname '^tavrin$' | head -n1)} spot=${2:-5}
+    xdotool mousemove --sync --window "$icon" "$spot" "$spot" click 1
+    e2e_wait_popup
 }
 
 e2e__read_popup() {

@@ -86,10 +86,7 @@ test_tray_menu_switches_the_utility() {
     e2e_write_settings true 4
     e2e_start_xev
     e2e_start_tavrin "$TAVRIN" || e2e_fail "tavrin did not start"
-    local icon
-    icon=$(xdotool search --classname '^tavrin$' | head -n1)
-    xdotool mousemove --sync --window "$icon" 5 5 click 1
-    e2e_wait_popup || e2e_fail "a left click on the tray icon opened no menu"
+    e2e_open_tray_menu || e2e_fail "a left click on the tray icon opened no menu"
     # The status row is not actionable, so the first row the keyboard reaches is "Enabled".
     xdotool key Down Return
     e2e_wait_for "enabled=false in the store" stored_enabled_is false || e2e_fail "not stored"

@@ -63,10 +63,7 @@ test_assign_button_from_the_tray() {
     e2e_start_xev
     e2e_start_tavrin "$TAVRIN" || e2e_fail "tavrin did not start"
 
-    local icon
-    icon=$(xdotool search --classname '^tavrin$' | head -n1)
-    xdotool mousemove --sync --window "$icon" 5 5 click 1
-    e2e_wait_popup || e2e_fail "a left click on the tray icon opened no menu"
+    e2e_open_tray_menu || e2e_fail "a left click on the tray icon opened no menu"
     # The status row is not actionable: the keyboard reaches "Enabled", then "Settings…".
     xdotool key Down Down Return
     e2e_wait_for "the settings window" find_settings_window || e2e_fail "no settings window"
