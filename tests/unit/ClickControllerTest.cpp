@@ -243,15 +243,6 @@ TEST(LoginItem, TogglingRegistersOnceAndTheHeldValueCallsNothing) {
     EXPECT_EQ(platform.loginItemCalls, (std::vector<std::string>{"register", "unregister"}));
 }
 
-TEST(LoginItem, FailedRegistrationFallsBackToTheStatusAndTheChainEnds) {
-    FakePlatform platform;
-    ClickController controller(platform);
-    platform.loginItemCallsFail = true;
-    controller.setLaunchAtLogin(true);
-    EXPECT_FALSE(controller.launchAtLogin());
-    EXPECT_EQ(platform.loginItemCalls, (std::vector<std::string>{"register", "unregister"}));
-}
-
 TEST(LoginItem, AStatusThatContradictsEveryCallStillEnds) {
     struct FlippingPlatform : FakePlatform {
         bool flip = false;
@@ -286,13 +277,6 @@ TEST(Permission, PollGrantsWithinOneIntervalAndThenStopsForGood) {
     EXPECT_TRUE(controller.accessibilityGranted()) << "a withdrawn permission is not polled";
 }
 
-TEST(Permission, NoPollWhenGrantedAtStart) {
-    FakePlatform platform;
-    platform.trusted = true;
-    ClickController controller(platform);
-    EXPECT_FALSE(platform.timerRunning());
-}
-
 TEST(Permission, PollTaskAfterTheControllerIsGoneDoesNothing) {
     FakePlatform platform;
     auto controller = std::make_unique<ClickController>(platform);
@@ -301,18 +285,4 @@ TEST(Permission, PollTaskAfterTheControllerIsGoneDoesNothing) {
     controller.reset();
     platform.advance(10000ms);
     EXPECT_EQ(platform.tapsCreated, 0);
-}
-
-TEST(Permission, RequestPromptsSyncsAndOpensHelpAlsoWhenTrusted) {
-    for (bool trusted : {false, true}) {
-        FakePlatform platform;
-        platform.store["assignedButton"] = std::int64_t{3};
-        ClickController controller(platform);
-        platform.trusted = trusted;
-        controller.requestAccessibility();
-        EXPECT_EQ(platform.promptCount, 1);
-        EXPECT_EQ(platform.helpOpened, 1);
-        EXPECT_EQ(controller.accessibilityGranted(), trusted);
-        EXPECT_EQ(platform.tapsCreated, trusted ? 1 : 0);
-    }
 }

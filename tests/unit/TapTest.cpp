@@ -49,6 +49,8 @@ TEST_F(TapFixture, SyncTapInstallsOnlyWhenWanted) {
             fresh.store["assignedButton"] = *c.button;
         ClickController started(fresh);
         EXPECT_EQ(fresh.activeTap != nullptr, c.wanted);
+        EXPECT_EQ(fresh.timerRunning(), !c.trusted)
+            << "the permission is polled only while missing";
         if (c.wanted) {
             EXPECT_EQ(fresh.activeTap->watched.only, 4);
         }
