@@ -31,10 +31,10 @@ TrayIcon::TrayIcon(tavrin::ClickController& controller, std::function<void()> op
     connect(menu_.addAction(tr("Quit Tavrin")), &QAction::triggered, qApp, &QApplication::quit);
 
     icon_.setContextMenu(&menu_);
-    // A left click opens the same menu as a right click.
+    // A left click opens the same menu as a right click; a quick second click counts too.
     connect(&icon_, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason why) {
-                if (why == QSystemTrayIcon::Trigger)
+                if (why == QSystemTrayIcon::Trigger || why == QSystemTrayIcon::DoubleClick)
                     menu_.popup(QCursor::pos());
             });
 
