@@ -31,7 +31,6 @@ SettingsWindow::SettingsWindow(tavrin::ClickController& controller, QWidget* par
     auto* layout = new QVBoxLayout(this);
     const QMargins standard = layout->contentsMargins();
     layout->setContentsMargins(standard.left(), standard.top(), standard.right(), bottomMargin);
-    layout->addStretch();
     layout->addWidget(buildPermissionSection());
     layout->addWidget(buildMouseSection());
     layout->addWidget(buildItemsSection());
