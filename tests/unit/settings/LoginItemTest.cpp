@@ -30,53 +30,31 @@ struct LoginService : FakePlatform {
 
 } // namespace
 
-TEST(LoginItemChain, RefusedRegistrationTurnsTheSwitchOffAndObserversSeeIt) {
-    LoginService service;
-    service.registerFails = true;
-    ClickController controller(service);
-    std::vector<bool> seen;
-    controller.addObserver([&] { seen.push_back(controller.launchAtLogin()); });
-
-    controller.setLaunchAtLogin(true);
-    EXPECT_FALSE(controller.launchAtLogin());
-    EXPECT_EQ(service.loginItemCalls, (Calls{"register", "unregister"}));
-    // What the user asked for, then the status read back.
-    EXPECT_EQ(seen, (std::vector<bool>{true, false}));
-}
-
-TEST(LoginItemChain, RefusedRemovalTurnsTheSwitchBackOnWithOneRegistration) {
-    LoginService service;
-    service.loginItemRegistered = true;
-    service.unregisterFails = true;
-    ClickController controller(service);
-    ASSERT_TRUE(controller.launchAtLogin());
-
-    controller.setLaunchAtLogin(false);
-    EXPECT_TRUE(controller.launchAtLogin());
-    EXPECT_EQ(service.loginItemCalls, (Calls{"unregister", "register"}));
-    EXPECT_TRUE(service.loginItemRegistered);
-}
-
-TEST(LoginItemChain, AFailureWhoseStatusMatchesTheRequestCallsNothingMore) {
-    LoginService service;
-    service.registerFails = true;
-    ClickController controller(service);
-    service.reportedStatus = true;
-
-    controller.setLaunchAtLogin(true);
-    EXPECT_TRUE(controller.launchAtLogin());
-    EXPECT_EQ(service.loginItemCalls, (Calls{"register"}));
-}
-
-TEST(LoginItemChain, RegisteredButNotYetApprovedStaysOnUntilTheNextStart) {
-    LoginService service;
-    service.reportedStatus = false;
-    {
+TEST(LoginItemChain, TheSwitchSettlesToTheStatusOnlyAfterAFailure) {
+    struct Case {
+        bool registered, registerFails, unregisterFails;
+        std::optional<bool> reportedStatus;
+        Calls calls;
+        bool settled;
+    };
+    const std::vector<Case> cases{
+        // Refused: the switch goes back off and the service is told so.
+        {false, true, false, std::nullopt, {"register", "unregister"}, false},
+        // Refused, but the status reads as requested: nothing more.
+        {false, true, false, true, {"register"}, true},
+        // Registered but not yet approved: a success is not read back.
+        {false, false, false, false, {"register"}, true},
+    };
+    for (const Case& c : cases) {
+        LoginService service;
+        service.loginItemRegistered = c.registered;
+        service.registerFails = c.registerFails;
+        service.unregisterFails = c.unregisterFails;
         ClickController controller(service);
-        controller.setLaunchAtLogin(true);
-        EXPECT_TRUE(controller.launchAtLogin()) << "a success does not read the status again";
-        EXPECT_EQ(service.loginItemCalls, (Calls{"register"}));
+        service.reportedStatus = c.reportedStatus;
+
+        controller.setLaunchAtLogin(!c.registered);
+        EXPECT_EQ(service.loginItemCalls, c.calls);
+        EXPECT_EQ(controller.launchAtLogin(), c.settled);
     }
-    ClickController restarted(service);
-    EXPECT_FALSE(restarted.launchAtLogin());
 }
