@@ -1,11 +1,8 @@
 #pragma once
 
-#include "KeyStroke.h"
-#include "KeymapIndex.h"
-
 #include <gtest/gtest.h>
 #include <memory>
-#include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 #include <xkbcommon/xkbcommon.h>
@@ -15,30 +12,30 @@ namespace tavrin::keymap {
 // A keymap compiled by xkbcommon from the system's layout data, as setxkbmap would load it.
 class CompiledKeymap {
   public:
-    static CompiledKeymap fromLayout(const std::string& layout);
+    explicit CompiledKeymap(const std::string& layout) {
+        const xkb_rule_names names{"evdev", "pc105", layout.c_str(), "", ""};
+        if (context_)
+            keymap_.reset(
+                xkb_keymap_new_from_names(context_.get(), &names, XKB_KEYMAP_COMPILE_NO_FLAGS));
+        if (!keymap_)
+            throw std::runtime_error("layout " + layout + " does not compile");
+    }
 
     xkb_keymap* get() const { return keymap_.get(); }
 
-    // What the key stroke types on this keymap, pressing the modifier keys the index names the
-    // way the typer does; nothing if a modifier key is missing or the stroke types no single
-    // keysym.
-    std::optional<xkb_keysym_t> typedBy(const KeyStroke& stroke, const KeymapIndex& index) const;
-
   private:
-    struct ContextDeleter {
-        void operator()(xkb_context* context) const { xkb_context_unref(context); }
-    };
-    struct KeymapDeleter {
-        void operator()(xkb_keymap* keymap) const { xkb_keymap_unref(keymap); }
-    };
-    CompiledKeymap();
-
-    std::unique_ptr<xkb_context, ContextDeleter> context_;
-    std::unique_ptr<xkb_keymap, KeymapDeleter> keymap_;
+    std::unique_ptr<xkb_context, decltype(&xkb_context_unref)> context_{
+        xkb_context_new(XKB_CONTEXT_NO_ENVIRONMENT_NAMES), &xkb_context_unref};
+    std::unique_ptr<xkb_keymap, decltype(&xkb_keymap_unref)> keymap_{nullptr, &xkb_keymap_unref};
 };
 
 // The layouts the keymap tests run on, as setxkbmap -layout takes them.
 inline const std::vector<std::string> testedLayouts{"us", "de", "fr", "ru", "us,ru"};
-std::string layoutTestName(const testing::TestParamInfo<std::string>& info);
+
+inline std::string layoutTestName(const testing::TestParamInfo<std::string>& info) {
+    std::string name = info.param;
+    std::erase(name, ',');
+    return name;
+}
 
 } // namespace tavrin::keymap
