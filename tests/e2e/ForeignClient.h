@@ -15,24 +15,26 @@ class ForeignClient {
     ForeignClient(const ForeignClient&) = delete;
     ForeignClient& operator=(const ForeignClient&) = delete;
 
-    void press(std::uint8_t button);
-    void release(std::uint8_t button);
-    void click(std::uint8_t button);
-    void movePointer(int x, int y);
+    void press(std::uint8_t button) { fakeInput(XCB_BUTTON_PRESS, button); }
+    void release(std::uint8_t button) { fakeInput(XCB_BUTTON_RELEASE, button); }
+    void click(std::uint8_t button) {
+        press(button);
+        release(button);
+    }
+    void movePointer(int x, int y) { fakeInput(XCB_MOTION_NOTIFY, 0, x, y); }
 
     // A passive XInput 2 grab of the button on the root window, as another program would hold.
     bool grabButton(std::uint32_t button);
     void ungrabButton(std::uint32_t button);
 
-    // The button events that reached the window, as "press 8" or "release 8", oldest first;
-    // everything sent before the call is included.
-    std::vector<std::string> seenButtons();
+    // The button events that reached the window since the last call, as "press 8" or
+    // "release 8", oldest first; everything sent before the call is included.
+    std::vector<std::string> takeSeenButtons();
 
   private:
+    void fakeInput(std::uint8_t type, std::uint8_t detail, int x = 0, int y = 0);
     void sync();
 
     xcb_connection_t* connection_;
     xcb_window_t root_ = XCB_NONE;
-    xcb_window_t window_ = XCB_NONE;
-    std::vector<std::string> seen_;
 };
