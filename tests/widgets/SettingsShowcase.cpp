@@ -12,20 +12,6 @@
 
 using namespace tavrin;
 
-namespace {
-
-std::vector<MenuItem> fiveEntries() {
-    return {
-        {Uuid::random(), "Mention", PopupAction::insertText("@")},
-        {Uuid::random(), "Command", PopupAction::insertText("/")},
-        {Uuid::random(), "Enter", PopupAction::pressKey(SpecialKey::returnKey)},
-        {Uuid::random(), "Signature", PopupAction::insertText("Kind regards, Ann")},
-        {Uuid::random(), "Greeting \u4F60\u597D", PopupAction::insertText("\u4F60\u597D")},
-    };
-}
-
-} // namespace
-
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const char* scene = argc > 1 ? argv[1] : "window";
@@ -33,7 +19,13 @@ int main(int argc, char** argv) {
     testing::FakePlatform platform;
     platform.trusted = std::strcmp(scene, "window-without-permission") != 0;
     platform.store["assignedButton"] = std::int64_t{4};
-    platform.store["menuItems"] = *itemCodec::encode(fiveEntries());
+    platform.store["menuItems"] = *itemCodec::encode({
+        {Uuid::random(), "Mention", PopupAction::insertText("@")},
+        {Uuid::random(), "Command", PopupAction::insertText("/")},
+        {Uuid::random(), "Enter", PopupAction::pressKey(SpecialKey::returnKey)},
+        {Uuid::random(), "Signature", PopupAction::insertText("Kind regards, Ann")},
+        {Uuid::random(), "Greeting \u4F60\u597D", PopupAction::insertText("\u4F60\u597D")},
+    });
     ClickController controller(platform);
 
     SettingsWindow window(controller);

@@ -93,7 +93,6 @@ class SettingsWindowTest : public QObject {
   private slots:
     void withoutPermissionTheFormShowsEverySectionUntilTheGrant() {
         Harness h(false);
-        QCOMPARE(h.window->size(), QSize(440, 640));
         QStringList sections;
         for (int i = 0; i < h.window->layout()->count(); ++i) {
             auto* box = qobject_cast<QGroupBox*>(h.window->layout()->itemAt(i)->widget());
@@ -161,7 +160,6 @@ class SettingsWindowTest : public QObject {
                          {Uuid::random(), "Enter", PopupAction::pressKey(SpecialKey::returnKey)},
                          {Uuid::random(), "Greeting", PopupAction::insertText("Good morning")}});
         QCOMPARE(h.list()->height(), 142);
-        QCOMPARE(h.rowLabels(), (QStringList{"Mention", "Enter", "Greeting"}));
         const auto symbol = [&](int offset) {
             return h.row(offset)->findChild<QLabel*>("rowSymbol");
         };
