@@ -8,9 +8,7 @@
 #include <QPushButton>
 #include <QTest>
 
-using tavrin::MenuItem;
-using tavrin::PopupAction;
-using tavrin::Uuid;
+using namespace tavrin;
 
 namespace {
 

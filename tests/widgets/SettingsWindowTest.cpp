@@ -18,12 +18,7 @@
 #include <memory>
 
 using namespace std::chrono_literals;
-using tavrin::ButtonEventType;
-using tavrin::ClickController;
-using tavrin::MenuItem;
-using tavrin::PopupAction;
-using tavrin::SpecialKey;
-using tavrin::Uuid;
+using namespace tavrin;
 using tavrin::testing::FakePlatform;
 
 namespace {
@@ -41,7 +36,7 @@ std::vector<MenuItem> entries(int count) {
 struct Harness {
     explicit Harness(bool trusted, const std::vector<MenuItem>& items = entries(3)) {
         platform.trusted = trusted;
-        platform.store["menuItems"] = *tavrin::itemCodec::encode(items);
+        platform.store["menuItems"] = *itemCodec::encode(items);
         controller = std::make_unique<ClickController>(platform);
         window = std::make_unique<SettingsWindow>(*controller);
         window->show();
