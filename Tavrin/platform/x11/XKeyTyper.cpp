@@ -1,5 +1,6 @@
 #include "XKeyTyper.h"
 
+#include "FocusedClient.h"
 #include "KeySymMaps.h"
 #include "KeymapIndex.h"
 #include "Keysyms.h"
@@ -33,11 +34,14 @@ using keymap::Rebinding;
 using KeyMap = keymap::KeySymMaps::KeyMap;
 using Keysyms = std::array<xkb_keysym_t, 2>;
 
-// Clients take a changed binding in when they look a key up after reading the change's notice,
-// and Xlib reads ahead: before a keycode is bound anew, the client in front must have handled
-// every key typed with the old binding. Xlib also asks for the notices only once it has looked
-// up its first key. Nothing tells when a client has handled its keys; these margins, measured
-// with xterm and xev, stand in: a fixed part and a part for each key event to handle.
+// A client turns a keycode into a character with the keymap it fetched last, and it fetches
+// the current one when it comes to a change's notice, which may be long after the change. So
+// before a keycode is bound anew, the client in front must have handled every key typed with
+// the old binding, and after a change it must have fetched the new keymap before a key is typed
+// with it. Clients that answer pings say when they have; a busy one may take long to answer.
+constexpr auto answerLimit = 3000ms;
+// For the others (Xlib programs such as xterm, which fetch a keymap in order with their keys),
+// margins measured with xterm and xev stand in: a fixed part and a part for each key event.
 constexpr auto catchUpMargin = 20ms;
 constexpr auto catchUpPerEvent = 50us;
 
@@ -144,6 +148,7 @@ class TypingSession {
     void writeBindings(const std::map<xkb_keycode_t, std::optional<Keysyms>>& changes);
 
     xcb_connection_t* connection_;
+    FocusedClient client_;
     const KeymapIndex& index_;
     const std::uint8_t userLockedModifiers_;
     const std::uint8_t userLockedGroup_;
@@ -161,8 +166,9 @@ class TypingSession {
 
 TypingSession::TypingSession(xcb_connection_t* connection, const KeymapIndex& index,
                              const xcb_xkb_get_state_reply_t& state)
-    : connection_(connection), index_(index), userLockedModifiers_(state.lockedMods),
-      userLockedGroup_(state.lockedGroup), group_(state.group) {
+    : connection_(connection), client_(connection), index_(index),
+      userLockedModifiers_(state.lockedMods), userLockedGroup_(state.lockedGroup),
+      group_(state.group) {
     for (xcb_keycode_t keycode : pressedKeycodes(connection_)) {
         if (index_.isModifierKey(keycode)) {
             userHeldKeys_.push_back(keycode);
@@ -200,6 +206,10 @@ void TypingSession::operator()(const Rebinding& rebinding) {
     for (const auto& binding : rebinding.bindings)
         changes[binding.keycode] = binding.keysyms;
     writeBindings(changes);
+    // The first answer: the client has come to the change's notice and asked for the keymap.
+    // The second: the keymap it asked for has reached it.
+    if (client_.catchUp(answerLimit))
+        client_.catchUp(answerLimit);
 }
 
 void TypingSession::operator()(const KeyStroke& stroke) {
@@ -240,7 +250,7 @@ void TypingSession::lockGroup(std::uint8_t group) {
 }
 
 void TypingSession::letClientCatchUp() {
-    if (eventsSinceChange_ == 0)
+    if (eventsSinceChange_ == 0 || client_.catchUp(answerLimit))
         return;
     roundTrip(connection_);
     std::this_thread::sleep_for(catchUpMargin + catchUpPerEvent * eventsSinceChange_);

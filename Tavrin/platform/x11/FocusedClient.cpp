@@ -1,0 +1,133 @@
+#include "FocusedClient.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <poll.h>
+#include <span>
+
+namespace tavrin {
+namespace {
+
+template <typename T> struct FreeDeleter {
+    void operator()(T* pointer) const { std::free(pointer); }
+};
+template <typename T> using Reply = std::unique_ptr<T, FreeDeleter<T>>;
+
+xcb_atom_t intern(xcb_connection_t* connection, const char* name) {
+    const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+        connection,
+        xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
+        nullptr));
+    return reply ? reply->atom : XCB_NONE;
+}
+
+void listenOnRoot(xcb_connection_t* connection, xcb_window_t root, std::uint32_t mask) {
+    xcb_change_window_attributes(connection, root, XCB_CW_EVENT_MASK, &mask);
+}
+
+// Answers go to the root window for the window manager; toolkits differ in the mask they send
+// them with.
+constexpr std::uint32_t answerMask =
+    XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+
+// Stamps tell this typer's pings from the window manager's, which carry server times.
+std::uint32_t nextStamp() {
+    static std::uint32_t stamp = 0xFA000000;
+    return ++stamp;
+}
+
+} // namespace
+
+FocusedClient::FocusedClient(xcb_connection_t* connection)
+    : connection_(connection), protocols_(intern(connection, "WM_PROTOCOLS")),
+      ping_(intern(connection, "_NET_WM_PING")) {
+    if (protocols_ == XCB_NONE || ping_ == XCB_NONE)
+        return;
+    const Reply<xcb_get_input_focus_reply_t> focus(
+        xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+    if (!focus || focus->focus == XCB_NONE || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT)
+        return;
+    window_ = findPingingWindow(focus->focus);
+    if (window_ != XCB_NONE)
+        listenOnRoot(connection_, root_, answerMask);
+}
+
+FocusedClient::~FocusedClient() {
+    if (root_ != XCB_NONE)
+        listenOnRoot(connection_, root_, XCB_EVENT_MASK_NO_EVENT);
+}
+
+// The focus may sit on a window inside the client's top-level window; the top-level one is
+// where the client names the protocols it answers.
+xcb_window_t FocusedClient::findPingingWindow(xcb_window_t focus) {
+    for (xcb_window_t window = focus; window != XCB_NONE;) {
+        const Reply<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(connection_, xcb_query_tree(connection_, window), nullptr));
+        if (!tree || window == tree->root)
+            return XCB_NONE;
+        root_ = tree->root;
+        if (answersPings(window))
+            return window;
+        window = tree->parent;
+    }
+    return XCB_NONE;
+}
+
+bool FocusedClient::answersPings(xcb_window_t window) const {
+    const Reply<xcb_get_property_reply_t> property(xcb_get_property_reply(
+        connection_, xcb_get_property(connection_, 0, window, protocols_, XCB_ATOM_ATOM, 0, 64),
+        nullptr));
+    if (!property || property->format != 32)
+        return false;
+    const std::span protocols(
+        static_cast<const xcb_atom_t*>(xcb_get_property_value(property.get())),
+        static_cast<std::size_t>(xcb_get_property_value_length(property.get())) /
+            sizeof(xcb_atom_t));
+    return std::ranges::find(protocols, ping_) != protocols.end();
+}
+
+bool FocusedClient::catchUp(std::chrono::milliseconds limit) {
+    if (window_ == XCB_NONE)
+        return false;
+    const std::uint32_t stamp = nextStamp();
+    xcb_client_message_event_t ping{};
+    ping.response_type = XCB_CLIENT_MESSAGE;
+    ping.format = 32;
+    ping.window = window_;
+    ping.type = protocols_;
+    ping.data.data32[0] = ping_;
+    ping.data.data32[1] = stamp;
+    ping.data.data32[2] = window_;
+    xcb_send_event(connection_, 0, window_, XCB_EVENT_MASK_NO_EVENT,
+                   reinterpret_cast<const char*>(&ping));
+    xcb_flush(connection_);
+    if (awaitAnswer(stamp, std::chrono::steady_clock::now() + limit))
+        return true;
+    window_ = XCB_NONE;
+    return false;
+}
+
+bool FocusedClient::awaitAnswer(std::uint32_t stamp,
+                                std::chrono::steady_clock::time_point deadline) {
+    while (xcb_connection_has_error(connection_) == 0) {
+        while (const Reply<xcb_generic_event_t> event{xcb_poll_for_event(connection_)}) {
+            if ((event->response_type & 0x7f) != XCB_CLIENT_MESSAGE)
+                continue;
+            const auto* message = reinterpret_cast<const xcb_client_message_event_t*>(event.get());
+            if (message->type == protocols_ && message->format == 32 &&
+                message->data.data32[0] == ping_ && message->data.data32[1] == stamp)
+                return true;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return false;
+        pollfd socket{xcb_get_file_descriptor(connection_), POLLIN, 0};
+        poll(&socket, 1, static_cast<int>(left.count()));
+    }
+    return false;
+}
+
+} // namespace tavrin

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <xcb/xcb.h>
+
+namespace tavrin {
+
+// The client whose window has the keyboard focus, asked through the window manager's ping
+// protocol whether it has handled its events. Toolkits and browsers read their events in order
+// and answer a ping only when they come to it, so an answer means that every key event sent
+// before the ping has been turned into a character with the keymap the client knew then.
+class FocusedClient {
+  public:
+    // Finds the focused client; listens for answers on the root window while it lives.
+    explicit FocusedClient(xcb_connection_t* connection);
+    ~FocusedClient();
+    FocusedClient(const FocusedClient&) = delete;
+    FocusedClient& operator=(const FocusedClient&) = delete;
+
+    // Whether the client answers pings at all; most Xlib programs (xterm, xev) do not.
+    bool answers() const { return window_ != XCB_NONE; }
+    // Pings the client and waits for its answer. False when it does not answer within the
+    // limit: a hung client is asked no more.
+    bool catchUp(std::chrono::milliseconds limit);
+
+  private:
+    xcb_window_t findPingingWindow(xcb_window_t focus);
+    bool answersPings(xcb_window_t window) const;
+    bool awaitAnswer(std::uint32_t stamp, std::chrono::steady_clock::time_point deadline);
+
+    xcb_connection_t* connection_;
+    xcb_atom_t protocols_;
+    xcb_atom_t ping_;
+    xcb_window_t root_ = XCB_NONE;
+    xcb_window_t window_ = XCB_NONE;
+};
+
+} // namespace tavrin
