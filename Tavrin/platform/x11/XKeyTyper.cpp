@@ -201,6 +201,9 @@ TypingSession::~TypingSession() {
 }
 
 void TypingSession::operator()(const Rebinding& rebinding) {
+    // Some toolkits (Qt 5) start from a blank state when they take a new keymap in, and a
+    // modifier still held from before would no longer count.
+    holdModifiers(0, group_);
     letClientCatchUp();
     std::map<xkb_keycode_t, std::optional<Keysyms>> changes;
     for (const auto& binding : rebinding.bindings)
