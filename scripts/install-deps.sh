@@ -7,7 +7,8 @@ build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-svg-dev qt6-qpa-plugins
        libx11-dev libxtst-dev libxcb1-dev libxcb-xtest0-dev libxcb-xinput-dev libxcb-xkb-dev
        libxkbcommon-dev libxkbcommon-x11-dev nlohmann-json3-dev libicu-dev)
 tests=(libgtest-dev libgmock-dev xvfb x11-utils x11-xkb-utils x11-xserver-utils xkb-data xdotool xterm openbox
-       trayer imagemagick fonts-wqy-microhei procps python3 perl)
+       trayer imagemagick fonts-wqy-microhei procps python3 perl
+       mousepad featherpad chromium firefox-esr xclip)
 
 case "${1:-all}" in
     run) wanted=("${build[@]}" xvfb x11-utils xdotool imagemagick fonts-wqy-microhei) ;;

@@ -8,6 +8,8 @@
 //   xprobe bench COUNT BUTTON    presses BUTTON COUNT times, each time measuring from the press
 //                                to the popup's MapNotify, closes the popup with Escape, and
 //                                prints the median and the 95th percentile in milliseconds
+//   xprobe mapping               prints "ready" once listening, then exits 0 at the first change
+//                                of the keyboard mapping
 
 #include <algorithm>
 #include <chrono>
@@ -183,8 +185,20 @@ int bench(const Connection& x, int count, std::uint8_t button) {
     return 0;
 }
 
+// Every client hears of a mapping change, whatever it listens for.
+int awaitMappingChange(const Connection& x) {
+    xcb_flush(x.connection);
+    std::printf("ready\n");
+    std::fflush(stdout);
+    while (const auto event = own(xcb_wait_for_event(x.connection))) {
+        if ((event->response_type & 0x7f) == XCB_MAPPING_NOTIFY)
+            return 0;
+    }
+    return 1;
+}
+
 int usage() {
-    std::fprintf(stderr, "usage: xprobe popup | owner SELECTION | bench COUNT BUTTON\n");
+    std::fprintf(stderr, "usage: xprobe popup | owner SELECTION | bench COUNT BUTTON | mapping\n");
     return 2;
 }
 
@@ -202,6 +216,8 @@ int main(int argc, char** argv) {
         status = findPopup(*x);
     else if (command == "owner" && argc == 3)
         status = probeOwner(*x, argv[2]);
+    else if (command == "mapping" && argc == 2)
+        status = awaitMappingChange(*x);
     else if (command == "bench" && argc == 4)
         status = bench(*x, std::max(1, std::atoi(argv[2])),
                        static_cast<std::uint8_t>(std::atoi(argv[3])));

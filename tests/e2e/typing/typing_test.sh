@@ -8,6 +8,7 @@ TYPE_TEXT=$1
 here=$(dirname "${BASH_SOURCE[0]}")
 source "$here/../harness.sh"
 source "$here/raw_terminal.sh"
+source "$here/applications.sh"
 
 # Accented Latin, Greek, Cyrillic, CJK, emoji beyond the BMP, combining marks (e + acute,
 # a + diaeresis, o + tilde), tabs and line feeds: more characters than there are spare keycodes,
@@ -36,11 +37,6 @@ as_received() {
 start_display_with_layout() {
     e2e_start_x || e2e_fail "Xvfb did not start"
     setxkbmap -rules evdev -model pc105 -layout "$@" || e2e_fail "setxkbmap $*"
-}
-
-keymap_snapshot() {
-    xkbcomp -xkb "$DISPLAY" - 2>/dev/null
-    xmodmap -pk
 }
 
 # xev in front, after it has handled one key: Xlib asks for keymap notices only from then on.

@@ -1,0 +1,112 @@
+# Applications that nobody on this project wrote, in front under openbox, typed into and read
+# back through the clipboard. Source after tests/e2e/harness.sh, with the X server running.
+#
+#   applications_start_wm             openbox, as a desktop session would have it
+#   application_start NAME            mousepad (GTK 3), featherpad (Qt 5), chromium or firefox
+#                                     with a focused empty text area in front
+#   application_text                  what the text area holds, read through the clipboard
+#   application_clear                 empties the text area
+#   application_text_for NAME FILE    FILE's text as NAME can take it: browsers get no tabs,
+#                                     which would move the focus out of the text area
+#   keymap_snapshot                   the whole keymap, to compare before and after typing
+
+applications_start_wm() {
+    openbox --sm-disable >"$E2E_DIR/openbox.log" 2>&1 &
+    E2E_PIDS+=($!)
+    e2e_wait_for "openbox" "$E2E_XPROBE" owner WM_S0
+}
+
+application__page() {
+    cat >"$E2E_DIR/page.html" <<'HTML'
+<!doctype html><meta charset="utf-8"><title>tavrin text area</title>
+<body style="margin:0"><textarea autofocus spellcheck="false"
+ style="width:100vw;height:100vh;box-sizing:border-box"></textarea>
+HTML
+    echo "file://$E2E_DIR/page.html"
+}
+
+application__firefox_profile() {
+    mkdir -p "$E2E_DIR/firefox"
+    local pref
+    for pref in '"browser.shell.checkDefaultBrowser", false' \
+        '"browser.startup.homepage_override.mstone", "ignore"' \
+        '"datareporting.policy.dataSubmissionEnabled", false' \
+        '"toolkit.telemetry.reportingpolicy.firstRun", false' \
+        '"browser.aboutwelcome.enabled", false' '"app.update.enabled", false' \
+        '"browser.sessionstore.resume_from_crash", false'; do
+        echo "user_pref($pref);"
+    done >"$E2E_DIR/firefox/user.js"
+    echo "$E2E_DIR/firefox"
+}
+
+application_start() {
+    APPLICATION=$1
+    local title
+    export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
+    case $APPLICATION in
+    mousepad | featherpad)
+        : >"$E2E_DIR/document.txt"
+        "$APPLICATION" "$E2E_DIR/document.txt" >"$E2E_DIR/application.log" 2>&1 &
+        title='document.txt'
+        ;;
+    chromium)
+        chromium --no-sandbox --user-data-dir="$E2E_DIR/chromium" --no-first-run --disable-gpu \
+            --disable-background-networking --disable-component-update --disable-sync \
+            --password-store=basic --app="$(application__page)" \
+            >"$E2E_DIR/application.log" 2>&1 &
+        title='tavrin text area'
+        ;;
+    firefox)
+        firefox-esr --no-remote --profile "$(application__firefox_profile)" --kiosk \
+            "$(application__page)" >"$E2E_DIR/application.log" 2>&1 &
+        title='tavrin text area'
+        ;;
+    esac
+    E2E_PIDS+=($!)
+    e2e_wait_for "$APPLICATION with its text area in front" application__focused "$title" ||
+        return 1
+    APPLICATION_WINDOW=$(xdotool getwindowfocus)
+    # The pointer rests over the text area, where the user presses the button.
+    xdotool mousemove --window "$APPLICATION_WINDOW" 200 200
+}
+
+application__focused() {
+    local name
+    name=$(xdotool getwindowfocus getwindowname 2>/dev/null) || return 1
+    [[ $name == *"$1"* ]]
+}
+
+application__clipboard() {
+    timeout 5 xclip -o -selection clipboard 2>/dev/null
+}
+
+# Select all and copy, under a layout that has the letters of the shortcuts.
+application_text() {
+    local copied="$E2E_DIR/copied"
+    printf '\x01%s' "$RANDOM" | xclip -i -selection clipboard
+    local marker
+    marker=$(application__clipboard)
+    xdotool key --clearmodifiers ctrl+a ctrl+c
+    e2e_wait_for "the copy from $APPLICATION" application__copied "$marker" "$copied" || return 1
+    cat "$copied"
+}
+
+application__copied() {
+    application__clipboard >"$2" && [ "$(cat "$2")" != "$1" ]
+}
+
+application_clear() {
+    xdotool key --clearmodifiers ctrl+a Delete
+}
+
+application_text_for() {
+    case $1 in
+    chromium | firefox) tr '\t' ' ' <"$2" ;;
+    *) cat "$2" ;;
+    esac
+}
+
+keymap_snapshot() {
+    xkbcomp -xkb "$DISPLAY" - 2>/dev/null
+    xmodmap -pk
+}
