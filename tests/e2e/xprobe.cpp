@@ -8,6 +8,9 @@
 //   xprobe bench COUNT BUTTON    presses BUTTON COUNT times, each time measuring from the press
 //                                to the popup's MapNotify, closes the popup with Escape, and
 //                                prints the median and the 95th percentile in milliseconds
+//   xprobe device-key press|release KEYCODE
+//                                the key on the server's own keyboard device, as a user at a
+//                                real keyboard would, not on the XTest device
 //   xprobe mapping               prints "ready" once listening, then exits 0 at the first change
 //                                of the keyboard mapping
 
@@ -19,8 +22,10 @@
 #include <optional>
 #include <poll.h>
 #include <string>
+#include <string_view>
 #include <vector>
 #include <xcb/xcb.h>
+#include <xcb/xinput.h>
 #include <xcb/xtest.h>
 
 namespace {
@@ -185,6 +190,37 @@ int bench(const Connection& x, int count, std::uint8_t button) {
     return 0;
 }
 
+std::optional<std::uint8_t> realKeyboardDevice(const Connection& x) {
+    own(xcb_input_xi_query_version_reply(x.connection,
+                                         xcb_input_xi_query_version(x.connection, 2, 0), nullptr));
+    const auto devices = own(xcb_input_xi_query_device_reply(
+        x.connection, xcb_input_xi_query_device(x.connection, XCB_INPUT_DEVICE_ALL), nullptr));
+    if (!devices)
+        return std::nullopt;
+    for (auto info = xcb_input_xi_query_device_infos_iterator(devices.get()); info.rem > 0;
+         xcb_input_xi_device_info_next(&info)) {
+        const std::string_view name(xcb_input_xi_device_info_name(info.data),
+                                    xcb_input_xi_device_info_name_length(info.data));
+        if (info.data->type == XCB_INPUT_DEVICE_TYPE_SLAVE_KEYBOARD &&
+            name.find("XTEST") == std::string_view::npos)
+            return static_cast<std::uint8_t>(info.data->deviceid);
+    }
+    return std::nullopt;
+}
+
+int deviceKey(const Connection& x, bool press, std::uint8_t keycode) {
+    const auto device = realKeyboardDevice(x);
+    const auto* input = xcb_get_extension_data(x.connection, &xcb_input_id);
+    if (!device || !input || !input->present)
+        return 1;
+    const auto type = press ? XCB_INPUT_DEVICE_KEY_PRESS : XCB_INPUT_DEVICE_KEY_RELEASE;
+    const auto error = own(xcb_request_check(
+        x.connection, xcb_test_fake_input_checked(
+                          x.connection, static_cast<std::uint8_t>(input->first_event + type),
+                          keycode, XCB_CURRENT_TIME, XCB_NONE, 0, 0, *device)));
+    return error ? 1 : 0;
+}
+
 // Every client hears of a mapping change, whatever it listens for.
 int awaitMappingChange(const Connection& x) {
     xcb_flush(x.connection);
@@ -198,7 +234,9 @@ int awaitMappingChange(const Connection& x) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: xprobe popup | owner SELECTION | bench COUNT BUTTON | mapping\n");
+    std::fprintf(
+        stderr, "usage: xprobe popup | owner SELECTION | bench COUNT BUTTON | mapping | device-key "
+                "press|release KEYCODE\n");
     return 2;
 }
 
@@ -216,6 +254,9 @@ int main(int argc, char** argv) {
         status = findPopup(*x);
     else if (command == "owner" && argc == 3)
         status = probeOwner(*x, argv[2]);
+    else if (command == "device-key" && argc == 4)
+        status = deviceKey(*x, std::string_view(argv[2]) == "press",
+                           static_cast<std::uint8_t>(std::atoi(argv[3])));
     else if (command == "mapping" && argc == 2)
         status = awaitMappingChange(*x);
     else if (command == "bench" && argc == 4)

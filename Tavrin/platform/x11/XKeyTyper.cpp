@@ -1,6 +1,7 @@
 #include "XKeyTyper.h"
 
 #include "FocusedClient.h"
+#include "HeldKeys.h"
 #include "KeySymMaps.h"
 #include "KeymapIndex.h"
 #include "Keysyms.h"
@@ -68,19 +69,6 @@ void fakeKey(xcb_connection_t* connection, xcb_keycode_t keycode, bool down) {
 Reply<xcb_xkb_get_state_reply_t> keyboardState(xcb_connection_t* connection) {
     return Reply<xcb_xkb_get_state_reply_t>(xcb_xkb_get_state_reply(
         connection, xcb_xkb_get_state(connection, XCB_XKB_ID_USE_CORE_KBD), nullptr));
-}
-
-std::vector<xcb_keycode_t> pressedKeycodes(xcb_connection_t* connection) {
-    std::vector<xcb_keycode_t> pressed;
-    const Reply<xcb_query_keymap_reply_t> keymap(
-        xcb_query_keymap_reply(connection, xcb_query_keymap(connection), nullptr));
-    if (!keymap)
-        return pressed;
-    for (unsigned keycode = 0; keycode < 256; ++keycode) {
-        if ((keymap->keys[keycode / 8] >> (keycode % 8)) & 1)
-            pressed.push_back(static_cast<xcb_keycode_t>(keycode));
-    }
-    return pressed;
 }
 
 xkb_keysym_t keysymOf(SpecialKey key) {
@@ -153,7 +141,8 @@ class TypingSession {
     const std::uint8_t userLockedModifiers_;
     const std::uint8_t userLockedGroup_;
     std::uint8_t group_;
-    std::vector<xcb_keycode_t> userHeldKeys_;
+    // Modifier keys the user held through XTest, as a program holding keys for the user does.
+    std::vector<xcb_keycode_t> userHeldXTestKeys_;
     std::vector<xcb_keycode_t> heldModifierKeys_;
     // Keys bound for the moment: what each held before, and what it holds now.
     struct Binding {
@@ -169,11 +158,14 @@ TypingSession::TypingSession(xcb_connection_t* connection, const KeymapIndex& in
     : connection_(connection), client_(connection), index_(index),
       userLockedModifiers_(state.lockedMods), userLockedGroup_(state.lockedGroup),
       group_(state.group) {
-    for (xcb_keycode_t keycode : pressedKeycodes(connection_)) {
-        if (index_.isModifierKey(keycode)) {
-            userHeldKeys_.push_back(keycode);
-            fakeKey(connection_, keycode, false);
-        }
+    // Held on a keyboard, a modifier is let go for good: pressed again through XTest, it would
+    // stay down there once the user lets go of the real key.
+    for (const HeldKey& key : heldKeys::read(connection_)) {
+        if (!index_.isModifierKey(key.keycode))
+            continue;
+        heldKeys::release(connection_, key);
+        if (key.onXTestDevice)
+            userHeldXTestKeys_.push_back(key.keycode);
     }
     xcb_xkb_latch_lock_state(connection_, XCB_XKB_ID_USE_CORE_KBD, state.lockedMods, 0, false, 0,
                              state.latchedMods, false, 0);
@@ -192,7 +184,7 @@ TypingSession::~TypingSession() {
         lockGroup(userLockedGroup_);
     xcb_xkb_latch_lock_state(connection_, XCB_XKB_ID_USE_CORE_KBD, userLockedModifiers_,
                              userLockedModifiers_, false, 0, 0, false, 0);
-    for (xcb_keycode_t keycode : userHeldKeys_)
+    for (xcb_keycode_t keycode : userHeldXTestKeys_)
         fakeKey(connection_, keycode, true);
     roundTrip(connection_);
     // The server told this connection of every mapping change too.

@@ -2,9 +2,10 @@
 # Text typed through the utility's typer reaches the application in front character for
 # character, under several layouts, into xev and into a terminal in raw mode; keys the user
 # holds do not change it, and the keymap is the same afterwards.
-# Usage: typing_test.sh TYPE_TEXT_BINARY
+# Usage: typing_test.sh TYPE_TEXT_BINARY XPROBE_BINARY
 set -u
 TYPE_TEXT=$1
+export E2E_XPROBE=$2
 here=$(dirname "${BASH_SOURCE[0]}")
 source "$here/../harness.sh"
 source "$here/raw_terminal.sh"
@@ -130,6 +131,19 @@ test_held_shift_and_control_do_not_leak() {
     expect_terminal_received "abc XYZ 1/2 é"$'\x01'
 }
 
+test_shift_held_on_the_keyboard_is_let_go_for_good() {
+    start_display_with_layout us
+    raw_terminal_start "$E2E_DIR/terminal" || e2e_fail "the terminal did not start"
+    local shift
+    shift=$(xmodmap -pke | awk '$4 == "Shift_L" {print $2; exit}')
+    "$E2E_XPROBE" device-key press "$shift" || e2e_fail "cannot hold Shift on the keyboard"
+    type_text "abc XYZ é"
+    "$E2E_XPROBE" device-key release "$shift"
+    # Nothing is left held once the user has let go: the next text keeps its case.
+    type_text "d"
+    expect_terminal_received "abc XYZ éd"
+}
+
 test_caps_lock_does_not_change_the_case() {
     start_display_with_layout de
     start_xev
@@ -177,6 +191,8 @@ e2e_run_test "characters of the other group leave the group as it was" \
     test_characters_of_the_other_group_leave_the_group_as_it_was
 e2e_run_test "held Shift and Control do not leak into the text" \
     test_held_shift_and_control_do_not_leak
+e2e_run_test "Shift held on the keyboard is let go for good" \
+    test_shift_held_on_the_keyboard_is_let_go_for_good
 e2e_run_test "CapsLock does not change the case" test_caps_lock_does_not_change_the_case
 e2e_run_test "special keys arrive as their keysyms" test_special_keys_arrive_as_their_keysyms
 e2e_run_test "empty text types nothing" test_empty_text_types_nothing
