@@ -142,6 +142,10 @@ test_shift_held_on_the_keyboard_is_let_go_for_good() {
     # Nothing is left held once the user has let go: the next text keeps its case.
     type_text "d"
     expect_terminal_received "abc XYZ éd"
+    local device
+    for device in "Virtual core XTEST keyboard" "Virtual core keyboard"; do
+        e2e_expect_equal "keys down on $device" "" "$(xinput query-state "$device" | grep '=down')"
+    done
 }
 
 test_caps_lock_does_not_change_the_case() {
