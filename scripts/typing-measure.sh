@@ -6,6 +6,7 @@
 #                                 runs COMMAND with a raw terminal in front and sets
 #                                 TYPING_MILLISECONDS (how long COMMAND took) and TYPING_WRONG
 #                                 (edit distance by code point between the text and what arrived)
+#   typing_wrong EXPECTED RECEIVED  that edit distance between two files
 
 typing_measure_text() {
     perl -CS -Mutf8 -e '
@@ -27,12 +28,11 @@ typing_measure_text() {
     ' >"$1"
 }
 
-# Edit distance between the text and what arrived, by code point; raw mode gives CR for every
-# line feed.
-typing_measure__wrong() {
+# Edit distance by code point between the text expected and what arrived.
+typing_wrong() {
     perl -CSD -e '
         local $/;
-        open my $a, "<", $ARGV[0] or die; my $want = <$a>; $want =~ tr/\n/\r/;
+        open my $a, "<", $ARGV[0] or die; my $want = <$a>;
         open my $b, "<", $ARGV[1] or die; my $got = <$b>;
         my @w = split //, $want; my @g = split //, $got;
         my @row = (0 .. @g);
@@ -64,5 +64,7 @@ typing_measure() {
     e2e_wait_quiet "$out" 1000 || return 1
     raw_terminal_stop
     TYPING_MILLISECONDS=$(((end - start) / 1000000))
-    TYPING_WRONG=$(typing_measure__wrong "$text" "$out")
+    # Raw mode gives CR for every line feed.
+    tr '\n' '\r' <"$text" >"$out.expected"
+    TYPING_WRONG=$(typing_wrong "$out.expected" "$out")
 }

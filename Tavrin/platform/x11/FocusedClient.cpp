@@ -6,6 +6,7 @@
 #include <memory>
 #include <poll.h>
 #include <span>
+#include <unistd.h>
 
 namespace tavrin {
 namespace {
@@ -25,6 +26,19 @@ xcb_atom_t intern(xcb_connection_t* connection, const char* name) {
 
 void listenOnRoot(xcb_connection_t* connection, xcb_window_t root, std::uint32_t mask) {
     xcb_change_window_attributes(connection, root, XCB_CW_EVENT_MASK, &mask);
+}
+
+// This process's own windows answer from the thread that may be the one waiting here.
+bool belongsToThisProcess(xcb_connection_t* connection, xcb_window_t window) {
+    const Reply<xcb_get_property_reply_t> property(xcb_get_property_reply(
+        connection,
+        xcb_get_property(connection, 0, window, intern(connection, "_NET_WM_PID"),
+                         XCB_ATOM_CARDINAL, 0, 1),
+        nullptr));
+    if (!property || property->format != 32 || xcb_get_property_value_length(property.get()) != 4)
+        return false;
+    return *static_cast<const std::uint32_t*>(xcb_get_property_value(property.get())) ==
+           static_cast<std::uint32_t>(getpid());
 }
 
 // Answers go to the root window for the window manager; toolkits differ in the mask they send
@@ -50,6 +64,8 @@ FocusedClient::FocusedClient(xcb_connection_t* connection)
     if (!focus || focus->focus == XCB_NONE || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT)
         return;
     window_ = findPingingWindow(focus->focus);
+    if (window_ != XCB_NONE && belongsToThisProcess(connection_, window_))
+        window_ = XCB_NONE;
     if (window_ != XCB_NONE)
         listenOnRoot(connection_, root_, answerMask);
 }

@@ -6,6 +6,7 @@
 #                                     with a focused empty text area in front
 #   application_text                  what the text area holds, read through the clipboard
 #   application_clear                 empties the text area
+#   application_stop                  closes it without asking
 #   application_text_for NAME FILE    FILE's text as NAME can take it: browsers get no tabs,
 #                                     which would move the focus out of the text area
 #   keymap_snapshot                   the whole keymap, to compare before and after typing
@@ -62,18 +63,22 @@ application_start() {
         title='tavrin text area'
         ;;
     esac
+    APPLICATION_PID=$!
     E2E_PIDS+=($!)
-    e2e_wait_for "$APPLICATION with its text area in front" application__focused "$title" ||
-        return 1
-    APPLICATION_WINDOW=$(xdotool getwindowfocus)
+    e2e_wait_for "the window of $APPLICATION" application__find "$title" || return 1
+    xdotool windowactivate --sync "$APPLICATION_WINDOW" >/dev/null 2>&1
+    e2e_wait_for "$APPLICATION in front" application__focused || return 1
     # The pointer rests over the text area, where the user presses the button.
     xdotool mousemove --window "$APPLICATION_WINDOW" 200 200
 }
 
+application__find() {
+    APPLICATION_WINDOW=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1)
+    [ -n "$APPLICATION_WINDOW" ]
+}
+
 application__focused() {
-    local name
-    name=$(xdotool getwindowfocus getwindowname 2>/dev/null) || return 1
-    [[ $name == *"$1"* ]]
+    [ "$(xdotool getwindowfocus 2>/dev/null)" = "$APPLICATION_WINDOW" ]
 }
 
 application__clipboard() {
@@ -97,6 +102,11 @@ application__copied() {
 
 application_clear() {
     xdotool key --clearmodifiers ctrl+a Delete
+}
+
+application_stop() {
+    kill -9 "$APPLICATION_PID" 2>/dev/null
+    wait "$APPLICATION_PID" 2>/dev/null
 }
 
 application_text_for() {
