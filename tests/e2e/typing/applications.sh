@@ -6,7 +6,6 @@
 #                                     with a focused empty text area in front
 #   application_text                  what the text area holds, read through the clipboard
 #   application_clear                 empties the text area
-#   application_stop                  closes it without asking
 #   application_text_for NAME FILE    FILE's text as NAME can take it: browsers get no tabs,
 #                                     which would move the focus out of the text area
 #   keymap_snapshot                   the whole keymap, to compare before and after typing
@@ -63,7 +62,6 @@ application_start() {
         title='tavrin text area'
         ;;
     esac
-    APPLICATION_PID=$!
     E2E_PIDS+=($!)
     e2e_wait_for "the window of $APPLICATION" application__find "$title" || return 1
     xdotool windowactivate --sync "$APPLICATION_WINDOW" >/dev/null 2>&1
@@ -102,11 +100,6 @@ application__copied() {
 
 application_clear() {
     xdotool key --clearmodifiers ctrl+a Delete
-}
-
-application_stop() {
-    kill -9 "$APPLICATION_PID" 2>/dev/null
-    wait "$APPLICATION_PID" 2>/dev/null
 }
 
 application_text_for() {
