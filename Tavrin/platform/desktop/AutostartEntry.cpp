@@ -118,6 +118,15 @@ std::optional<QHash<QString, QString>> readEntry(const QString& path) {
     return keys;
 }
 
+// An installed program names its own icon in the theme; one run from a build folder, whose
+// icon is in no theme, borrows a generic one.
+QString iconName(const QString& programPath) {
+    const QString installedIcon =
+        QFileInfo(programPath).absolutePath() + QStringLiteral("/" TAVRIN_INSTALLED_ICON);
+    return QFileInfo::exists(installedIcon) ? QStringLiteral("tavrin")
+                                            : QStringLiteral("input-mouse");
+}
+
 // A bare program name is looked up on the PATH, as the session would.
 bool namesProgram(const QString& program, const QString& runningProgram) {
     const QString path =
@@ -155,7 +164,7 @@ bool AutostartEntry::enable(const QString& programPath) {
         QStringLiteral("Comment=Popup menu on a spare mouse button"),
         QStringLiteral("Exec=") + escapeValue(quotedArgument(programPath)),
         QStringLiteral("TryExec=") + escapeValue(programPath),
-        QStringLiteral("Icon=input-mouse"),
+        QStringLiteral("Icon=") + iconName(programPath),
         QStringLiteral("Terminal=false"),
         QStringLiteral("X-GNOME-Autostart-Delay=%1").arg(startDelaySeconds),
         QStringLiteral("X-KDE-autostart-after=panel"),

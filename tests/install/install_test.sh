@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Installs the build under a temporary DESTDIR with the prefix /usr, as the package does, and
+# checks the tree: exactly the expected files, each valid, one version throughout, and the
+# autostart entry of the installed program naming it and its icon.
+# Usage: install_test.sh BUILD_DIR VERSION WRITE_AUTOSTART BUILT_TAVRIN
+set -uo pipefail
+build=$1 version=$2 write_autostart=$3 built_tavrin=$4
+root=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-install.XXXXXX")
+trap 'rm -rf "$root"' EXIT
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=0}" LC_ALL=C.UTF-8
+failed=0
+fail() { echo "FAIL: $*"; failed=1; }
+# Runs a checker; any output (warnings included) or a failing status is a failure.
+clean() { # WHAT COMMAND...
+    local out
+    out=$("${@:2}" 2>&1) && [ -z "$out" ] || fail "$1: ${out:-status $?}"
+}
+
+DESTDIR=$root/dest cmake --install "$build" --prefix /usr >"$root/install.log" 2>&1 ||
+    { cat "$root/install.log"; exit 1; }
+usr=$root/dest/usr
+
+expected=$(printf '%s\n' bin/tavrin \
+    share/applications/org.tavrin.Tavrin.desktop share/metainfo/org.tavrin.Tavrin.metainfo.xml \
+    share/icons/hicolor/scalable/apps/tavrin.svg \
+    share/icons/hicolor/{16x16,22x22,24x24,32x32,48x48}/apps/tavrin.png \
+    share/man/man1/tavrin.1.gz share/doc/tavrin/{changelog.gz,copyright,input-access.html} | sort)
+actual=$(cd "$usr" && find . ! -type d | sed 's|^\./||' | sort)
+[ "$actual" = "$expected" ] ||
+    fail "installed files differ from the expected ones: $(diff <(echo "$expected") <(echo "$actual") | grep '^[<>]')"
+[ -x "$usr/bin/tavrin" ] || fail "bin/tavrin is not executable"
+
+for size in 16 22 24 32 48; do
+    png=$usr/share/icons/hicolor/${size}x$size/apps/tavrin.png
+    read -r width height < <(python3 -c 'import struct,sys
+d=open(sys.argv[1],"rb").read(24)
+print(*struct.unpack(">II",d[16:24]) if d[:8]==b"\x89PNG\r\n\x1a\n" else "none")' "$png")
+    [ "$width x $height" = "$size x $size" ] || fail "$png is $width x $height"
+done
+
+clean "menu entry" desktop-file-validate "$usr/share/applications/org.tavrin.Tavrin.desktop"
+metainfo=$usr/share/metainfo/org.tavrin.Tavrin.metainfo.xml
+out=$(appstreamcli validate --no-net "$metainfo" 2>&1) && ! grep -q '^[EWI]:' <<<"$out" ||
+    fail "metainfo: $out"
+clean "manual page" mandoc -T lint -W all "$usr/share/man/man1/tavrin.1.gz"
+
+# One version everywhere: the program, the manual page, the metainfo and the changelog.
+[ "$("$usr/bin/tavrin" --version)" = "Tavrin $version" ] || fail "--version is not $version"
+zcat "$usr/share/man/man1/tavrin.1.gz" | grep -q "^\.TH TAVRIN 1 .*\"Tavrin $version\"" ||
+    fail "the manual page does not carry version $version"
+grep -q "<release version=\"$version\"" "$metainfo" ||
+    fail "the metainfo does not carry version $version"
+zcat "$usr/share/doc/tavrin/changelog.gz" | head -n1 | grep -qF "tavrin ($version)" ||
+    fail "the changelog does not start with version $version"
+
+# The autostart entry names the program that wrote it; only an installed one has its own icon.
+for case in "$usr/bin/tavrin:tavrin" "$built_tavrin:input-mouse"; do
+    program=${case%:*} icon=${case##*:}
+    export XDG_CONFIG_HOME=$root/config-$icon
+    entry=$("$write_autostart" "$program") || { fail "no autostart entry for $program"; continue; }
+    grep -qxF "Exec=\"$program\"" "$entry" || fail "autostart entry of $program: $(grep ^Exec= "$entry")"
+    grep -qxF "Icon=$icon" "$entry" || fail "autostart entry of $program: $(grep ^Icon= "$entry")"
+    clean "autostart entry of $program" desktop-file-validate "$entry"
+done
+
+[ $failed -eq 0 ] && echo "install tree: ok"
+exit $failed
