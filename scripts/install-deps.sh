@@ -8,10 +8,12 @@ build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-svg-dev qt6-qpa-plugins
        libxkbcommon-dev libxkbcommon-x11-dev nlohmann-json3-dev libicu-dev)
 tests=(libgtest-dev libgmock-dev xvfb x11-utils x11-xkb-utils x11-xserver-utils xkb-data xdotool xterm openbox
        trayer imagemagick fonts-wqy-microhei procps python3 perl
-       mousepad featherpad chromium firefox-esr xclip xinput)
+       mousepad featherpad chromium firefox-esr xclip xinput desktop-file-utils appstream mandoc)
+packaging=(dpkg-dev file lintian)
 
 case "${1:-all}" in
     run) wanted=("${build[@]}" xvfb x11-utils xdotool imagemagick fonts-wqy-microhei) ;;
+    package) wanted=("${build[@]}" "${packaging[@]}") ;;
     *) wanted=("${build[@]}" "${tests[@]}") ;;
 esac
 
