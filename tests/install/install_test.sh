@@ -13,7 +13,7 @@ fail() { echo "FAIL: $*"; failed=1; }
 # Runs a checker; any output (warnings included) or a failing status is a failure.
 clean() { # WHAT COMMAND...
     local out
-    out=$("${@:2}" 2>&1) && [ -z "$out" ] || fail "$1: ${out:-status $?}"
+    if ! out=$("${@:2}" 2>&1) || [ -n "$out" ]; then fail "$1: ${out:-failed}"; fi
 }
 
 DESTDIR=$root/dest cmake --install "$build" --prefix /usr >"$root/install.log" 2>&1 ||
@@ -40,8 +40,9 @@ done
 
 clean "menu entry" desktop-file-validate "$usr/share/applications/org.tavrin.Tavrin.desktop"
 metainfo=$usr/share/metainfo/org.tavrin.Tavrin.metainfo.xml
-out=$(appstreamcli validate --no-net "$metainfo" 2>&1) && ! grep -q '^[EWI]:' <<<"$out" ||
+if ! out=$(appstreamcli validate --no-net "$metainfo" 2>&1) || grep -q '^[EWI]:' <<<"$out"; then
     fail "metainfo: $out"
+fi
 clean "manual page" mandoc -T lint -W all "$usr/share/man/man1/tavrin.1.gz"
 
 # One version everywhere: the program, the manual page, the metainfo and the changelog.
