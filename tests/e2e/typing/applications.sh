@@ -83,18 +83,19 @@ application__clipboard() {
     timeout 5 xclip -o -selection clipboard 2>/dev/null
 }
 
-# Select all and copy, under a layout that has the letters of the shortcuts.
+# Select all and copy, under a layout that has the letters of the shortcuts; again until the
+# clipboard changes, since the application may still be taking a new layout in.
 application_text() {
     local copied="$E2E_DIR/copied"
     printf '\x01%s' "$RANDOM" | xclip -i -selection clipboard
     local marker
     marker=$(application__clipboard)
-    xdotool key --clearmodifiers ctrl+a ctrl+c
-    e2e_wait_for "the copy from $APPLICATION" application__copied "$marker" "$copied" || return 1
+    e2e_wait_for "the copy from $APPLICATION" application__copy "$marker" "$copied" || return 1
     cat "$copied"
 }
 
-application__copied() {
+application__copy() {
+    xdotool key --clearmodifiers ctrl+a ctrl+c
     application__clipboard >"$2" && [ "$(cat "$2")" != "$1" ]
 }
 
