@@ -2,24 +2,24 @@
 # Press-to-popup time: 50 presses of button 9 on one private X server, each measured from the
 # XTest press to the MapNotify of the popup. Prints the median and the 95th percentile
 # (targets: median 25 ms or less, 95th percentile 50 ms or less).
-# Usage: scripts/bench-popup.sh [PRESSES [TAVRIN_BINARY XPROBE_BINARY]]  (both built here if
+# Usage: scripts/bench-popup.sh [PRESSES [TAVRIN_BINARY XPEER_BINARY]]  (both built here if
 # not given)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/bench"
 mkdir -p "$build"
 if [ $# -lt 3 ] && ! { cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release &&
-    cmake --build "$build" -j2 --target tavrin xprobe; } >"$build/bench-build.log" 2>&1; then
+    cmake --build "$build" -j2 --target tavrin xpeer; } >"$build/bench-build.log" 2>&1; then
     cat "$build/bench-build.log" >&2
     exit 1
 fi
 
 tavrin="${2:-$build/Tavrin/app/tavrin}"
-export E2E_XPROBE="${3:-$build/tests/e2e/xprobe}"
+export E2E_XPEER="${3:-$build/tests/e2e/xpeer}"
 source "$root/tests/e2e/harness.sh"
 e2e_init
 e2e_start_x
 e2e_start_xev
 e2e_write_settings true 4
 e2e_start_tavrin "$tavrin"
-"$E2E_XPROBE" bench "${1:-50}" 9
+"$E2E_XPEER" bench "${1:-50}" 9

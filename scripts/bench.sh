@@ -24,11 +24,11 @@ STARTS=7
 [ -f "$build/build.ninja" ] ||
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVRIN_SANITIZE=OFF \
         >/dev/null || exit 1
-cmake --build "$build" -j2 --target tavrin xprobe xpeer tavrin_type_text >/dev/null || exit 1
+cmake --build "$build" -j2 --target tavrin xpeer tavrin_type_text >/dev/null || exit 1
 tavrin="$build/Tavrin/app/tavrin"
 xpeer="$build/tests/e2e/xpeer"
 
-export E2E_XPROBE="$build/tests/e2e/xprobe"
+export E2E_XPEER="$xpeer"
 source "$root/tests/e2e/harness.sh"
 source "$root/tests/e2e/typing/raw_terminal.sh"
 source "$root/scripts/typing-measure.sh"
@@ -166,7 +166,7 @@ for _ in first next; do
     wakeups+=($((($(context_switches) - switchesBefore) * 60 / idleSeconds)))
 done
 
-read -r _ presses _ popupMedian _ _ popupP95 _ _ popupMax _ < <("$E2E_XPROBE" bench 50 9)
+read -r _ presses _ popupMedian _ _ popupP95 _ _ popupMax _ < <("$xpeer" bench 50 9)
 stop_tavrin
 
 text="$E2E_DIR/text"

@@ -9,10 +9,10 @@ tavrin=$(realpath "${1:-$root/build/release/Tavrin/app/tavrin}")
 out="$root/out/demo"
 mkdir -p "$out"
 
-# The probe is a small X client; built here so that the demonstration needs no test build.
-c++ -std=c++20 -O2 "$root/tests/e2e/xprobe.cpp" -o "$out/xprobe" \
+# The X peer is a small X client; built here so that the demonstration needs no test build.
+c++ -std=c++20 -O2 "$root"/tests/e2e/xpeer/*.cpp -o "$out/xpeer" \
     $(pkg-config --cflags --libs xcb xcb-xinput xcb-xtest)
-export E2E_XPROBE="$out/xprobe"
+export E2E_XPEER="$out/xpeer"
 source "$root/tests/e2e/harness.sh"
 
 e2e_init

@@ -34,10 +34,11 @@
 #   e2e_row_point ROW ROWS         "X Y" in the middle of row ROW (from 1) of ROWS equal rows
 #   e2e_fail MESSAGE / e2e_expect_equal WHAT EXPECTED ACTUAL
 #                                  report a failure with the logs and exit 1
-#   e2e_run_test NAME FUNCTION     runs one test function in a subshell, prints ok/FAIL, counts
+#   e2e_run_test NAME FUNCTION [ARGS...]
+#                                  runs one test function in a subshell, prints ok/FAIL, counts
 #                                  failures in $E2E_FAILED; what the test started is stopped
 #
-# Set before sourcing: E2E_XPROBE (path of the xprobe tool, needed by the popup waits).
+# Set before sourcing: E2E_XPEER (path of the xpeer tool, needed by the popup and tray waits).
 
 E2E_TIMEOUT=${E2E_TIMEOUT:-30}
 E2E_PIDS=()
@@ -145,7 +146,7 @@ e2e_start_tray() {
 }
 
 e2e__tray_host_ready() {
-    "$E2E_XPROBE" owner _NET_SYSTEM_TRAY_S0
+    "$E2E_XPEER" owner _NET_SYSTEM_TRAY_S0
 }
 
 e2e_launch_tavrin() {
@@ -174,7 +175,7 @@ e2e_open_tray_menu() {
 
 e2e__read_popup() {
     local found
-    found=$("$E2E_XPROBE" popup) || return 1
+    found=$("$E2E_XPEER" popup) || return 1
     read -r E2E_POPUP_ID E2E_POPUP_X E2E_POPUP_Y E2E_POPUP_WIDTH E2E_POPUP_HEIGHT <<<"$found"
 }
 
@@ -183,7 +184,7 @@ e2e_wait_popup() {
 }
 
 e2e__no_popup() {
-    ! "$E2E_XPROBE" popup >/dev/null
+    ! "$E2E_XPEER" popup >/dev/null
 }
 
 e2e_wait_no_popup() {
@@ -267,10 +268,11 @@ e2e_expect_equal() {
 e2e_run_test() {
     local started=$SECONDS
     local name=$1 function=$2
+    shift 2
     # What the test starts is stopped when it ends, so the next one starts afresh.
     if (
         trap "e2e__stop_from ${#E2E_PIDS[@]}" EXIT
-        "$function"
+        "$function" "$@"
     ); then
         echo "ok   $name ($((SECONDS - started)) s)"
     else

@@ -3,12 +3,11 @@
 # buttons 1, 2, 3 and 8, with the popup opening and closing all the while. No press or release
 # of button 9 may reach the application, no two popups may be open at once, the utility must
 # still answer afterwards, and its resident memory must stay where the warm-up left it.
-# Usage: load_test.sh TAVRIN_BINARY XPROBE_BINARY XPEER_BINARY [STEPS]
+# Usage: load_test.sh TAVRIN_BINARY XPEER_BINARY [STEPS]
 set -u
 TAVRIN=$1
-export E2E_XPROBE=$2
-XPEER=$3
-STEPS=${4:-400}
+export E2E_XPEER=$2
+STEPS=${3:-400}
 WARM_UP_STEPS=60
 # Freed memory waits in the address sanitizer's quarantine, which would read as growth.
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=0:abort_on_error=1}:quarantine_size_mb=0:thread_local_quarantine_size_kb=0"
@@ -47,11 +46,11 @@ storm() {
 # Presses still queued in the utility may open a popup late: it is calm once no popup is open
 # and nothing has reached xev for a second.
 calm() {
-    if "$E2E_XPROBE" popup >/dev/null; then
+    if "$E2E_XPEER" popup >/dev/null; then
         xdotool key Escape
         return 1
     fi
-    e2e__unchanged_for "$E2E_XEV_LOG" 999 && ! "$E2E_XPROBE" popup >/dev/null
+    e2e__unchanged_for "$E2E_XEV_LOG" 999 && ! "$E2E_XPEER" popup >/dev/null
 }
 
 settle() {
@@ -79,7 +78,7 @@ test_storm_of_clicks() {
     before=$(resident_kb)
 
     local answer
-    coproc WATCH { "$XPEER" popups; }
+    coproc WATCH { "$E2E_XPEER" popups; }
     E2E_PIDS+=("$WATCH_PID")
     read -r -t "$E2E_TIMEOUT" answer <&"${WATCH[0]}"
     e2e_expect_equal "the popup watch" watching "$answer"

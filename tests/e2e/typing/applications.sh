@@ -13,7 +13,7 @@
 applications_start_wm() {
     openbox --sm-disable >"$E2E_DIR/openbox.log" 2>&1 &
     E2E_PIDS+=($!)
-    e2e_wait_for "openbox" "$E2E_XPROBE" owner WM_S0
+    e2e_wait_for "openbox" "$E2E_XPEER" owner WM_S0
 }
 
 application__page() {

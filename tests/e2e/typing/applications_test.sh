@@ -2,10 +2,10 @@
 # A 2,000-character mixed text chosen from the popup of the real binary arrives exactly in
 # applications people use (GTK 3, Qt 5, Chromium, Firefox) under several layouts, however fast
 # each handles its keys, and the keymap is whole afterwards.
-# Usage: applications_test.sh TAVRIN_BINARY XPROBE_BINARY [APPLICATION...]
+# Usage: applications_test.sh TAVRIN_BINARY XPEER_BINARY [APPLICATION...]
 set -u
 TAVRIN=$1
-export E2E_XPROBE=$2
+export E2E_XPEER=$2
 shift 2
 here=$(dirname "${BASH_SOURCE[0]}")
 source "$here/../harness.sh"
@@ -40,7 +40,7 @@ type_under_each_layout() {
     for layout in "${LAYOUTS[@]}"; do
         setxkbmap -rules evdev -model pc105 -layout "$layout" || e2e_fail "setxkbmap $layout"
         before=$(keymap_snapshot)
-        "$E2E_XPROBE" mapping >"$E2E_DIR/mapping.log" &
+        "$E2E_XPEER" mapping >"$E2E_DIR/mapping.log" &
         MAPPING_WATCHER=$!
         e2e_wait_for "the mapping watcher" grep -qs ready "$E2E_DIR/mapping.log"
         xdotool mousemove --window "$APPLICATION_WINDOW" 200 200 click 9

@@ -2,10 +2,10 @@
 # Text typed through the utility's typer reaches the application in front character for
 # character, under several layouts, into xev and into a terminal in raw mode; keys the user
 # holds do not change it, and the keymap is the same afterwards.
-# Usage: typing_test.sh TYPE_TEXT_BINARY XPROBE_BINARY
+# Usage: typing_test.sh TYPE_TEXT_BINARY XPEER_BINARY
 set -u
 TYPE_TEXT=$1
-export E2E_XPROBE=$2
+export E2E_XPEER=$2
 here=$(dirname "${BASH_SOURCE[0]}")
 source "$here/../harness.sh"
 source "$here/raw_terminal.sh"
@@ -136,9 +136,9 @@ test_shift_held_on_the_keyboard_is_let_go_for_good() {
     raw_terminal_start "$E2E_DIR/terminal" || e2e_fail "the terminal did not start"
     local shift
     shift=$(xmodmap -pke | awk '$4 == "Shift_L" {print $2; exit}')
-    "$E2E_XPROBE" device-key press "$shift" || e2e_fail "cannot hold Shift on the keyboard"
+    "$E2E_XPEER" device-key press "$shift" || e2e_fail "cannot hold Shift on the keyboard"
     type_text "abc XYZ é"
-    "$E2E_XPROBE" device-key release "$shift"
+    "$E2E_XPEER" device-key release "$shift"
     # Nothing is left held once the user has let go: the next text keeps its case.
     type_text "d"
     expect_terminal_received "abc XYZ éd"

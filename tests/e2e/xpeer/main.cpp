@@ -1,0 +1,238 @@
+// The X peer as a command for the end-to-end scripts and the benchmarks:
+//
+//   xpeer popup                 prints "ID X Y WIDTH HEIGHT" of the open popup; exit 1 when none
+//   xpeer owner SELECTION       exit 0 when the selection (_NET_SYSTEM_TRAY_S0) has an owner
+//   xpeer hold BUTTON           holds a grab of X button BUTTON as another program would; prints
+//                               "held" (or "refused", exit 1) and lets go when stdin closes
+//   xpeer popups                prints "watching" once it follows popups as they map and unmap;
+//                               when stdin closes, "opened N most M" (most open at once)
+//   xpeer startup CLASS COMMAND [ARGS...]
+//                               starts COMMAND; prints "MILLISECONDS PID" once a window whose
+//                               WM_CLASS names CLASS is mapped anywhere
+//   xpeer bench COUNT BUTTON    times COUNT presses of BUTTON to the popup's MapNotify, each
+//                               popup closed with Escape; prints median, 95th percentile, max
+
+#include "XPeer.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <poll.h>
+#include <set>
+#include <spawn.h>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+using namespace tavrin::xpeer;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+void say(const char* text) {
+    std::printf("%s\n", text);
+    std::fflush(stdout);
+}
+
+// Handles X events until standard input closes.
+template <typename Handle> void untilInputCloses(const Peer& x, Handle handle) {
+    pollfd descriptors[] = {{xcb_get_file_descriptor(x.connection()), POLLIN, 0},
+                            {STDIN_FILENO, POLLIN, 0}};
+    char buffer[256];
+    do {
+        while (Reply<xcb_generic_event_t> event{xcb_poll_for_event(x.connection())})
+            handle(*event);
+        if (xcb_connection_has_error(x.connection()))
+            return;
+        while (poll(descriptors, 2, -1) < 0) {
+        }
+    } while (descriptors[1].revents == 0 || read(STDIN_FILENO, buffer, sizeof buffer) > 0);
+    // Changes the server made before the input closed are in hand after a round trip.
+    x.roundTrip();
+    while (Reply<xcb_generic_event_t> event{xcb_poll_for_event(x.connection())})
+        handle(*event);
+}
+
+int hold(const Peer& x, std::uint16_t button) {
+    if (!x.grabButton(button)) {
+        say("refused");
+        return 1;
+    }
+    say("held");
+    untilInputCloses(x, [](const xcb_generic_event_t&) {});
+    x.ungrabButton(button);
+    return 0;
+}
+
+int followPopups(const Peer& x) {
+    x.select(x.root(), XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY);
+    std::set<xcb_window_t> open;
+    if (const auto popup = x.popup())
+        open.insert(popup->window);
+    std::size_t most = open.size();
+    int opened = 0;
+    say("watching");
+    untilInputCloses(x, [&](const xcb_generic_event_t& event) {
+        const auto type = event.response_type & 0x7f;
+        const auto& map = reinterpret_cast<const xcb_map_notify_event_t&>(event);
+        if (type == XCB_MAP_NOTIFY && map.override_redirect && x.isPopup(map.window)) {
+            opened += open.insert(map.window).second;
+        } else if (type == XCB_UNMAP_NOTIFY || type == XCB_DESTROY_NOTIFY) {
+            // Both carry the window at the same place.
+            open.erase(reinterpret_cast<const xcb_unmap_notify_event_t&>(event).window);
+        }
+        most = std::max(most, open.size());
+    });
+    std::printf("opened %d most %zu\n", opened, most);
+    return 0;
+}
+
+bool namesClass(const Peer& x, xcb_window_t window, std::string_view wanted) {
+    Reply<xcb_get_property_reply_t> property(xcb_get_property_reply(
+        x.connection(),
+        xcb_get_property(x.connection(), false, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256),
+        nullptr));
+    if (!property)
+        return false;
+    // Instance and class name, each ending in a zero byte.
+    const std::string_view names(
+        static_cast<const char*>(xcb_get_property_value(property.get())),
+        static_cast<std::size_t>(xcb_get_property_value_length(property.get())));
+    return names.substr(0, names.find('\0')) == wanted ||
+           names.find(std::string(1, '\0') + std::string(wanted) + '\0') != std::string_view::npos;
+}
+
+int startup(const Peer& x, std::string_view wanted, char** command) {
+    x.select(x.root(), XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY);
+    x.roundTrip();
+    pid_t child = 0;
+    const auto started = Clock::now();
+    if (posix_spawnp(&child, command[0], nullptr, nullptr, command, environ) != 0)
+        return 2;
+    do {
+        while (Reply<xcb_generic_event_t> event{xcb_poll_for_event(x.connection())}) {
+            const auto type = event->response_type & 0x7f;
+            xcb_window_t mapped = XCB_NONE;
+            if (type == XCB_CREATE_NOTIFY) {
+                // A tray host maps the icon after reparenting it, out of sight of the root.
+                mapped = reinterpret_cast<xcb_create_notify_event_t*>(event.get())->window;
+                x.select(mapped, XCB_EVENT_MASK_STRUCTURE_NOTIFY);
+                Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
+                    x.connection(), xcb_get_window_attributes(x.connection(), mapped), nullptr));
+                if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
+                    mapped = XCB_NONE;
+            } else if (type == XCB_MAP_NOTIFY) {
+                mapped = reinterpret_cast<xcb_map_notify_event_t*>(event.get())->window;
+            }
+            if (mapped != XCB_NONE && namesClass(x, mapped, wanted)) {
+                const std::chrono::duration<double, std::milli> took = Clock::now() - started;
+                std::printf("%.1f %d\n", took.count(), static_cast<int>(child));
+                return 0;
+            }
+        }
+    } while (!xcb_connection_has_error(x.connection()) &&
+             x.waitForEvents(started + std::chrono::seconds(60)));
+    std::printf("- %d\n", static_cast<int>(child));
+    return 1;
+}
+
+// Waits for an override-redirect window to map (window none) or for WINDOW to unmap.
+std::optional<xcb_window_t> waitForMapChange(const Peer& x, xcb_window_t window,
+                                             Clock::time_point deadline) {
+    do {
+        while (Reply<xcb_generic_event_t> event{xcb_poll_for_event(x.connection())}) {
+            const auto type = event->response_type & 0x7f;
+            const auto* map = reinterpret_cast<xcb_map_notify_event_t*>(event.get());
+            if (window == XCB_NONE && type == XCB_MAP_NOTIFY && map->override_redirect)
+                return map->window;
+            if (window != XCB_NONE && type == XCB_UNMAP_NOTIFY &&
+                reinterpret_cast<xcb_unmap_notify_event_t*>(event.get())->window == window)
+                return window;
+        }
+    } while (!xcb_connection_has_error(x.connection()) && x.waitForEvents(deadline));
+    return std::nullopt;
+}
+
+int bench(const Peer& x, int count, std::uint8_t button) {
+    const auto escape = x.keycodeOf(0xff1b);
+    if (!escape)
+        return 2;
+    x.select(x.root(), XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY);
+    std::vector<double> timings;
+    for (int round = 0; round < count; ++round) {
+        x.fake(XCB_BUTTON_PRESS, button);
+        const auto pressed = Clock::now();
+        const auto popup = waitForMapChange(x, XCB_NONE, pressed + std::chrono::seconds(10));
+        timings.push_back(
+            std::chrono::duration<double, std::milli>(Clock::now() - pressed).count());
+        x.fake(XCB_BUTTON_RELEASE, button);
+        if (!popup)
+            return 1;
+        // Keys sent before the popup has taken the keyboard are lost: repeat until it closes.
+        std::optional<xcb_window_t> closed;
+        for (int attempt = 0; attempt < 100 && !closed; ++attempt) {
+            x.fake(XCB_KEY_PRESS, *escape);
+            x.fake(XCB_KEY_RELEASE, *escape);
+            closed = waitForMapChange(x, *popup, Clock::now() + std::chrono::milliseconds(100));
+        }
+        if (!closed)
+            return 1;
+    }
+    std::sort(timings.begin(), timings.end());
+    const auto at = [&](double fraction) {
+        return timings[static_cast<std::size_t>(fraction * double(timings.size() - 1) + 0.5)];
+    };
+    std::printf("presses %d  median %.1f ms  p95 %.1f ms  max %.1f ms\n", count, at(0.5), at(0.95),
+                timings.back());
+    return 0;
+}
+
+int owner(const Peer& x, const std::string& selection) {
+    Reply<xcb_intern_atom_reply_t> atom(xcb_intern_atom_reply(
+        x.connection(),
+        xcb_intern_atom(x.connection(), false, static_cast<std::uint16_t>(selection.size()),
+                        selection.data()),
+        nullptr));
+    Reply<xcb_get_selection_owner_reply_t> found(
+        atom ? xcb_get_selection_owner_reply(
+                   x.connection(), xcb_get_selection_owner(x.connection(), atom->atom), nullptr)
+             : nullptr);
+    return found && found->owner != XCB_NONE ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::string_view command = argc > 1 ? argv[1] : "";
+    try {
+        const Peer x;
+        if (command == "popup" && argc == 2) {
+            const auto popup = x.popup();
+            if (popup)
+                std::printf("%u %d %d %d %d\n", popup->window, popup->x, popup->y, popup->width,
+                            popup->height);
+            return popup ? 0 : 1;
+        }
+        if (command == "owner" && argc == 3)
+            return owner(x, argv[2]);
+        if (command == "hold" && argc == 3)
+            return hold(x, static_cast<std::uint16_t>(std::atoi(argv[2])));
+        if (command == "popups" && argc == 2)
+            return followPopups(x);
+        if (command == "startup" && argc >= 4)
+            return startup(x, argv[2], argv + 3);
+        if (command == "bench" && argc == 4)
+            return bench(x, std::max(1, std::atoi(argv[2])),
+                         static_cast<std::uint8_t>(std::atoi(argv[3])));
+    } catch (const std::runtime_error& error) {
+        std::fprintf(stderr, "xpeer: %s\n", error.what());
+        return 2;
+    }
+    std::fprintf(stderr, "usage: xpeer popup | owner SELECTION | hold BUTTON | popups | "
+                         "startup CLASS COMMAND [ARGS...] | bench COUNT BUTTON\n");
+    return 2;
+}
