@@ -6,16 +6,15 @@ namespace {
 struct KeyFacts {
     std::string_view rawValue;
     std::string_view symbol;
-    std::uint16_t keyCode;
 };
 
 constexpr std::array<KeyFacts, 6> facts{{
-    {"Return", "\u23CE", 36},
-    {"Escape", "\u238B", 53},
-    {"Tab", "\u21E5", 48},
-    {"Delete", "\u232B", 51},
-    {"Forward Delete", "\u2326", 117},
-    {"Space", "\u2423", 49},
+    {"Return", "\u23CE"},
+    {"Escape", "\u238B"},
+    {"Tab", "\u21E5"},
+    {"Delete", "\u232B"},
+    {"Forward Delete", "\u2326"},
+    {"Space", "\u2423"},
 }};
 
 const KeyFacts& factsOf(SpecialKey key) {
@@ -29,9 +28,6 @@ std::string_view rawValue(SpecialKey key) {
 }
 std::string_view symbol(SpecialKey key) {
     return factsOf(key).symbol;
-}
-std::uint16_t keyCode(SpecialKey key) {
-    return factsOf(key).keyCode;
 }
 
 std::optional<SpecialKey> fromRawValue(std::string_view text) {

@@ -21,9 +21,6 @@ std::string_view rawValue(SpecialKey key);
 std::optional<SpecialKey> fromRawValue(std::string_view text);
 // One-character glyph (UTF-8) standing for the key in popup rows and the editor.
 std::string_view symbol(SpecialKey key);
-// The virtual key code of the original keyboard code space; kept for the record and for the
-// stored form's documentation, the X11 layer types keysyms instead.
-std::uint16_t keyCode(SpecialKey key);
 
 } // namespace specialKey
 } // namespace tavrin
