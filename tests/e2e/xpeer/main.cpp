@@ -2,10 +2,6 @@
 //
 //   xpeer popup                 prints "ID X Y WIDTH HEIGHT" of the open popup; exit 1 when none
 //   xpeer owner SELECTION       exit 0 when the selection (_NET_SYSTEM_TRAY_S0) has an owner
-//   xpeer hold BUTTON           holds a grab of X button BUTTON as another program would; prints
-//                               "held" (or "refused", exit 1) and lets go when stdin closes
-//   xpeer popups                prints "watching" once it follows popups as they map and unmap;
-//                               when stdin closes, "opened N most M" (most open at once)
 //   xpeer startup CLASS COMMAND [ARGS...]
 //                               starts COMMAND; prints "MILLISECONDS PID" once a window whose
 //                               WM_CLASS names CLASS is mapped anywhere
@@ -17,13 +13,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <poll.h>
-#include <set>
 #include <spawn.h>
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 #include <vector>
 
 extern char** environ;
@@ -32,64 +25,6 @@ using namespace tavrin::xpeer;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-void say(const char* text) {
-    std::printf("%s\n", text);
-    std::fflush(stdout);
-}
-
-// Handles X events until standard input closes.
-template <typename Handle> void untilInputCloses(const Peer& x, Handle handle) {
-    pollfd descriptors[] = {{xcb_get_file_descriptor(x.connection()), POLLIN, 0},
-                            {STDIN_FILENO, POLLIN, 0}};
-    char buffer[256];
-    do {
-        while (Reply<xcb_generic_event_t> event{xcb_poll_for_event(x.connection())})
-            handle(*event);
-        if (xcb_connection_has_error(x.connection()))
-            return;
-        while (poll(descriptors, 2, -1) < 0) {
-        }
-    } while (descriptors[1].revents == 0 || read(STDIN_FILENO, buffer, sizeof buffer) > 0);
-    // Changes the server made before the input closed are in hand after a round trip.
-    x.roundTrip();
-    while (Reply<xcb_generic_event_t> event{xcb_poll_for_event(x.connection())})
-        handle(*event);
-}
-
-int hold(const Peer& x, std::uint16_t button) {
-    if (!x.grabButton(button)) {
-        say("refused");
-        return 1;
-    }
-    say("held");
-    untilInputCloses(x, [](const xcb_generic_event_t&) {});
-    x.ungrabButton(button);
-    return 0;
-}
-
-int followPopups(const Peer& x) {
-    x.select(x.root(), XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY);
-    std::set<xcb_window_t> open;
-    if (const auto popup = x.popup())
-        open.insert(popup->window);
-    std::size_t most = open.size();
-    int opened = 0;
-    say("watching");
-    untilInputCloses(x, [&](const xcb_generic_event_t& event) {
-        const auto type = event.response_type & 0x7f;
-        const auto& map = reinterpret_cast<const xcb_map_notify_event_t&>(event);
-        if (type == XCB_MAP_NOTIFY && map.override_redirect && x.isPopup(map.window)) {
-            opened += open.insert(map.window).second;
-        } else if (type == XCB_UNMAP_NOTIFY || type == XCB_DESTROY_NOTIFY) {
-            // Both carry the window at the same place.
-            open.erase(reinterpret_cast<const xcb_unmap_notify_event_t&>(event).window);
-        }
-        most = std::max(most, open.size());
-    });
-    std::printf("opened %d most %zu\n", opened, most);
-    return 0;
-}
 
 bool namesClass(const Peer& x, xcb_window_t window, std::string_view wanted) {
     Reply<xcb_get_property_reply_t> property(xcb_get_property_reply(
@@ -219,10 +154,6 @@ int main(int argc, char** argv) {
         }
         if (command == "owner" && argc == 3)
             return owner(x, argv[2]);
-        if (command == "hold" && argc == 3)
-            return hold(x, static_cast<std::uint16_t>(std::atoi(argv[2])));
-        if (command == "popups" && argc == 2)
-            return followPopups(x);
         if (command == "startup" && argc >= 4)
             return startup(x, argv[2], argv + 3);
         if (command == "bench" && argc == 4)
@@ -232,7 +163,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "xpeer: %s\n", error.what());
         return 2;
     }
-    std::fprintf(stderr, "usage: xpeer popup | owner SELECTION | hold BUTTON | popups | "
+    std::fprintf(stderr, "usage: xpeer popup | owner SELECTION | "
                          "startup CLASS COMMAND [ARGS...] | bench COUNT BUTTON\n");
     return 2;
 }
