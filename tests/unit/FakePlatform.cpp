@@ -4,16 +4,11 @@
 
 namespace tavrin::testing {
 
-void FakePlatform::postAfter(std::chrono::milliseconds delay, std::function<void()> task) {
-    tasks.push_back({now + delay, nextOrder++, std::move(task)});
-}
-
 void FakePlatform::advance(std::chrono::milliseconds by) {
     const auto until = now + by;
     for (;;) {
-        auto next = std::min_element(tasks.begin(), tasks.end(), [](const Task& a, const Task& b) {
-            return a.due != b.due ? a.due < b.due : a.order < b.order;
-        });
+        const auto next = std::ranges::min_element(
+            tasks, {}, [](const Task& task) { return std::pair(task.due, task.order); });
         if (next == tasks.end() || next->due > until)
             break;
         now = std::max(now, next->due);
@@ -27,68 +22,23 @@ void FakePlatform::advance(std::chrono::milliseconds by) {
 void FakePlatform::scheduleTick(std::chrono::milliseconds interval, std::function<void()> tick,
                                 std::shared_ptr<bool> alive) {
     postAfter(interval, [this, interval, tick, alive] {
-        if (!*alive)
-            return;
-        tick();
-        scheduleTick(interval, tick, alive);
+        if (*alive) {
+            tick();
+            scheduleTick(interval, tick, alive);
+        }
     });
 }
 
 std::unique_ptr<RepeatingTimer>
 FakePlatform::startRepeatingTimer(std::chrono::milliseconds interval, std::function<void()> tick) {
+    struct Timer : RepeatingTimer {
+        std::shared_ptr<bool> alive = std::make_shared<bool>(true);
+        ~Timer() override { *alive = false; }
+    };
     auto timer = std::make_unique<Timer>();
     timerAlive = timer->alive;
     scheduleTick(interval, std::move(tick), timer->alive);
     return timer;
-}
-
-std::optional<bool> FakePlatform::readBool(std::string_view key) {
-    const auto found = store.find(key);
-    if (found == store.end() || !std::holds_alternative<bool>(found->second))
-        return std::nullopt;
-    return std::get<bool>(found->second);
-}
-
-std::optional<std::int64_t> FakePlatform::readInteger(std::string_view key) {
-    const auto found = store.find(key);
-    if (found == store.end() || !std::holds_alternative<std::int64_t>(found->second))
-        return std::nullopt;
-    return std::get<std::int64_t>(found->second);
-}
-
-std::optional<std::string> FakePlatform::readData(std::string_view key) {
-    const auto found = store.find(key);
-    if (found == store.end() || !std::holds_alternative<std::string>(found->second))
-        return std::nullopt;
-    return std::get<std::string>(found->second);
-}
-
-void FakePlatform::record(std::string_view key, StoredValue value) {
-    writes.push_back({std::string(key), value});
-    store.insert_or_assign(std::string(key), std::move(value));
-}
-
-bool FakePlatform::keepUnreadableData(std::string_view key, const std::string& bytes) {
-    if (keepingFails)
-        return false;
-    keptUnreadable.emplace_back(std::string(key), bytes);
-    return true;
-}
-
-bool FakePlatform::registerLoginItem() {
-    loginItemCalls.push_back("register");
-    if (loginItemCallsFail)
-        return false;
-    loginItemRegistered = true;
-    return true;
-}
-
-bool FakePlatform::unregisterLoginItem() {
-    loginItemCalls.push_back("unregister");
-    if (loginItemCallsFail)
-        return false;
-    loginItemRegistered = false;
-    return true;
 }
 
 std::unique_ptr<ButtonTap> FakePlatform::createTap(TapCallback callback) {
@@ -112,19 +62,14 @@ Verdict FakePlatform::deliver(ButtonEventType type, int button) {
 void FakePlatform::showPopup(const std::vector<PopupRow>& rows,
                              const std::function<void(const PopupAction&)>& picked) {
     popupsShown.push_back(rows);
-    if (!popupBehaviour)
-        return;
-    if (const auto choice = popupBehaviour(rows))
+    if (const auto choice = popupBehaviour ? popupBehaviour(rows) : std::nullopt)
         picked(rows.at(*choice).action);
 }
 
 std::optional<KeyboardEvent> FakePlatform::createKeyboardEvent(std::optional<SpecialKey> key,
                                                                bool down) {
-    if (keyboardEventsLeft) {
-        if (*keyboardEventsLeft == 0)
-            return std::nullopt;
-        --*keyboardEventsLeft;
-    }
+    if (keyboardEventsLeft && (*keyboardEventsLeft)-- <= 0)
+        return std::nullopt;
     return KeyboardEvent{key, down, {}};
 }
 

@@ -2,57 +2,22 @@
 
 #include "platform/Platform.h"
 
-#include <chrono>
-#include <cstdint>
-#include <functional>
 #include <map>
-#include <memory>
-#include <optional>
-#include <string>
 #include <variant>
-#include <vector>
 
 namespace tavrin::testing {
 
-// An in-memory platform with a virtual clock. Every operation is recorded so tests can see
-// what the logic asked of the system.
+// An in-memory platform with a virtual clock; every operation is recorded for the tests.
 class FakePlatform : public Platform {
   public:
     using StoredValue = std::variant<bool, std::int64_t, std::string>;
-
-    // --- what tests arrange ---
-    std::map<std::string, StoredValue, std::less<>> store;
-    bool trusted = false;
-    bool loginItemRegistered = false;
-    bool loginItemCallsFail = false;
-    bool tapRefused = false;
-    // How many keyboard events can still be created; nothing means no limit.
-    std::optional<int> keyboardEventsLeft;
-    bool keepingFails = false;
-    // Runs while the popup is open; returns the row to choose, or nothing to dismiss.
-    std::function<std::optional<std::size_t>(const std::vector<PopupRow>&)> popupBehaviour;
-
-    // --- what tests read ---
     struct Write {
         std::string key;
         StoredValue value;
     };
-    std::vector<Write> writes;
-    std::vector<std::pair<std::string, std::string>> keptUnreadable;
-    std::vector<std::string> loginItemCalls; // "register", "unregister"
-    int promptCount = 0;
-    int helpOpened = 0;
-    int tapsCreated = 0;
-    std::vector<std::vector<PopupRow>> popupsShown;
-    std::vector<KeyboardEvent> postedKeyEvents;
-
     struct FakeTap : ButtonTap {
-        FakePlatform* owner;
-        TapCallback callback;
-        bool enabled = false;
-        WatchedButtons watched;
-        FakeTap(FakePlatform* platform, TapCallback cb)
-            : owner(platform), callback(std::move(cb)) {}
+        FakeTap(FakePlatform* platform, TapCallback tapCallback)
+            : owner(platform), callback(std::move(tapCallback)) {}
         ~FakeTap() override {
             if (owner->activeTap == this)
                 owner->activeTap = nullptr;
@@ -61,37 +26,60 @@ class FakePlatform : public Platform {
             enabled = on;
             watched = buttons;
         }
+        FakePlatform* owner;
+        TapCallback callback;
+        bool enabled = false;
+        WatchedButtons watched;
     };
+
+    // What tests arrange.
+    std::map<std::string, StoredValue, std::less<>> store;
+    bool trusted = false, loginItemRegistered = false, loginItemCallsFail = false;
+    bool tapRefused = false, keepingFails = false;
+    std::optional<int> keyboardEventsLeft; // nothing: no limit
+    // Runs while the popup is open; returns the row to choose, or nothing to dismiss.
+    std::function<std::optional<std::size_t>(const std::vector<PopupRow>&)> popupBehaviour;
+
+    // What tests read.
+    std::vector<Write> writes;
+    std::vector<std::pair<std::string, std::string>> keptUnreadable;
+    std::vector<std::string> loginItemCalls; // "register", "unregister"
+    int promptCount = 0, helpOpened = 0, tapsCreated = 0;
+    std::vector<std::vector<PopupRow>> popupsShown;
+    std::vector<KeyboardEvent> postedKeyEvents;
     FakeTap* activeTap = nullptr;
 
-    std::chrono::milliseconds now{0};
-
-    // Delivers an event as the system would: only to an installed, enabled tap that watches
-    // the button; everything else passes untouched.
+    // As the system would: only to an installed, enabled tap that watches the button.
     Verdict deliver(ButtonEventType type, int button);
-    // Runs tasks that are due, advancing the virtual clock by `by`.
+    // Runs the tasks that fall due while the virtual clock moves on by `by`.
     void advance(std::chrono::milliseconds by);
     void runPending() { advance(std::chrono::milliseconds(0)); }
-    bool timerRunning() const { return timerAlive != nullptr && *timerAlive; }
-    std::size_t pendingTasks() const { return tasks.size(); }
+    bool timerRunning() const { return timerAlive && *timerAlive; }
 
-    // --- Platform ---
-    void post(std::function<void()> task) override {
-        postAfter(std::chrono::milliseconds(0), std::move(task));
+    void post(std::function<void()> task) override { postAfter({}, std::move(task)); }
+    void postAfter(std::chrono::milliseconds delay, std::function<void()> task) override {
+        tasks.push_back({now + delay, nextOrder++, std::move(task)});
     }
-    void postAfter(std::chrono::milliseconds delay, std::function<void()> task) override;
     std::unique_ptr<RepeatingTimer> startRepeatingTimer(std::chrono::milliseconds interval,
                                                         std::function<void()> tick) override;
-    std::optional<bool> readBool(std::string_view key) override;
-    std::optional<std::int64_t> readInteger(std::string_view key) override;
-    std::optional<std::string> readData(std::string_view key) override;
+    std::optional<bool> readBool(std::string_view key) override { return read<bool>(key); }
+    std::optional<std::int64_t> readInteger(std::string_view key) override {
+        return read<std::int64_t>(key);
+    }
+    std::optional<std::string> readData(std::string_view key) override {
+        return read<std::string>(key);
+    }
     void writeBool(std::string_view key, bool value) override { record(key, value); }
     void writeInteger(std::string_view key, std::int64_t value) override { record(key, value); }
     void writeData(std::string_view key, const std::string& bytes) override { record(key, bytes); }
-    bool keepUnreadableData(std::string_view key, const std::string& bytes) override;
+    bool keepUnreadableData(std::string_view key, const std::string& bytes) override {
+        if (!keepingFails)
+            keptUnreadable.emplace_back(key, bytes);
+        return !keepingFails;
+    }
     bool loginItemEnabled() override { return loginItemRegistered; }
-    bool registerLoginItem() override;
-    bool unregisterLoginItem() override;
+    bool registerLoginItem() override { return loginItemCall("register", true); }
+    bool unregisterLoginItem() override { return loginItemCall("unregister", false); }
     bool isTrusted() override { return trusted; }
     bool isTrustedWithPrompt() override {
         ++promptCount;
@@ -113,14 +101,26 @@ class FakePlatform : public Platform {
         std::uint64_t order;
         std::function<void()> run;
     };
-    struct Timer : RepeatingTimer {
-        std::shared_ptr<bool> alive = std::make_shared<bool>(true);
-        ~Timer() override { *alive = false; }
-    };
-    void record(std::string_view key, StoredValue value);
+    template <class T> std::optional<T> read(std::string_view key) const {
+        const auto found = store.find(key);
+        if (found == store.end() || !std::holds_alternative<T>(found->second))
+            return std::nullopt;
+        return std::get<T>(found->second);
+    }
+    void record(std::string_view key, StoredValue value) {
+        writes.push_back({std::string(key), value});
+        store.insert_or_assign(std::string(key), std::move(value));
+    }
+    bool loginItemCall(const char* name, bool registered) {
+        loginItemCalls.push_back(name);
+        if (!loginItemCallsFail)
+            loginItemRegistered = registered;
+        return !loginItemCallsFail;
+    }
     void scheduleTick(std::chrono::milliseconds interval, std::function<void()> tick,
                       std::shared_ptr<bool> alive);
 
+    std::chrono::milliseconds now{0};
     std::vector<Task> tasks;
     std::uint64_t nextOrder = 0;
     std::shared_ptr<bool> timerAlive;
