@@ -24,11 +24,11 @@ STARTS=7
 [ -f "$build/build.ninja" ] ||
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVRIN_SANITIZE=OFF \
         >/dev/null || exit 1
-cmake --build "$build" -j2 --target tavrin xpeer tavrin_type_text >/dev/null || exit 1
+cmake --build "$build" -j2 --target tavrin xpeer xbench tavrin_type_text >/dev/null || exit 1
 tavrin="$build/Tavrin/app/tavrin"
-xpeer="$build/tests/e2e/xpeer"
+xbench="$build/bench/xbench"
 
-export E2E_XPEER="$xpeer"
+export E2E_XPEER="$build/tests/e2e/xpeer"
 source "$root/tests/e2e/harness.sh"
 source "$root/tests/e2e/typing/raw_terminal.sh"
 source "$root/scripts/typing-measure.sh"
@@ -51,7 +51,7 @@ median() {
 # keeps running as $E2E_TAVRIN_PID.
 start_once() {
     local answer="$E2E_DIR/startup"
-    "$xpeer" startup tavrin "$tavrin" >"$answer" 2>>"$E2E_DIR/tavrin.log"
+    "$xbench" startup tavrin "$tavrin" >"$answer" 2>>"$E2E_DIR/tavrin.log"
     local status=$? milliseconds
     read -r milliseconds E2E_TAVRIN_PID <"$answer"
     E2E_PIDS+=("$E2E_TAVRIN_PID")
@@ -166,7 +166,7 @@ for _ in first next; do
     wakeups+=($((($(context_switches) - switchesBefore) * 60 / idleSeconds)))
 done
 
-read -r _ presses _ popupMedian _ _ popupP95 _ _ popupMax _ < <("$xpeer" bench 50 9)
+read -r _ presses _ popupMedian _ _ popupP95 _ _ popupMax _ < <("$xbench" popup 50 9)
 stop_tavrin
 
 text="$E2E_DIR/text"

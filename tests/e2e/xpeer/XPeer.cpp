@@ -1,6 +1,5 @@
 #include "XPeer.h"
 
-#include <poll.h>
 #include <stdexcept>
 #include <xcb/xinput.h>
 #include <xcb/xtest.h>
@@ -103,29 +102,6 @@ xcb_window_t Peer::coverScreen(std::uint32_t events) const {
 
 void Peer::select(xcb_window_t window, std::uint32_t events) const {
     xcb_change_window_attributes(connection_, window, XCB_CW_EVENT_MASK, &events);
-}
-
-std::optional<xcb_keycode_t> Peer::keycodeOf(xcb_keysym_t keysym) const {
-    const xcb_setup_t* setup = xcb_get_setup(connection_);
-    const auto count = static_cast<std::uint8_t>(setup->max_keycode - setup->min_keycode + 1);
-    Reply<xcb_get_keyboard_mapping_reply_t> mapping(xcb_get_keyboard_mapping_reply(
-        connection_, xcb_get_keyboard_mapping(connection_, setup->min_keycode, count), nullptr));
-    if (!mapping)
-        return std::nullopt;
-    const xcb_keysym_t* keysyms = xcb_get_keyboard_mapping_keysyms(mapping.get());
-    for (int index = 0; index < count * mapping->keysyms_per_keycode; ++index) {
-        if (keysyms[index] == keysym)
-            return static_cast<xcb_keycode_t>(setup->min_keycode +
-                                              index / mapping->keysyms_per_keycode);
-    }
-    return std::nullopt;
-}
-
-bool Peer::waitForEvents(std::chrono::steady_clock::time_point deadline) const {
-    pollfd descriptor{xcb_get_file_descriptor(connection_), POLLIN, 0};
-    const auto left =
-        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    return left.count() > 0 && poll(&descriptor, 1, static_cast<int>(left.count())) > 0;
 }
 
 } // namespace tavrin::xpeer

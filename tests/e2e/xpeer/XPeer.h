@@ -1,6 +1,5 @@
 #pragma once
 
-#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -45,9 +44,6 @@ class Peer {
     // A window over the whole screen in front of the rest, taking the given events.
     xcb_window_t coverScreen(std::uint32_t events) const;
     void select(xcb_window_t window, std::uint32_t events) const;
-    std::optional<xcb_keycode_t> keycodeOf(xcb_keysym_t keysym) const;
-    // False when the deadline passed before any event came.
-    bool waitForEvents(std::chrono::steady_clock::time_point deadline) const;
 
   private:
     xcb_connection_t* connection_;
