@@ -62,7 +62,6 @@ class ClickController {
     void notify();
     void pollTick();
     void showPopup();
-    void menuPicked(const PopupAction& action);
     bool tapWanted() const;
     WatchedButtons watchedButtons() const;
     // Deferred work holds this weakly and does nothing once the controller is gone.
