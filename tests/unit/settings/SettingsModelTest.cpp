@@ -1,10 +1,9 @@
 #include "SettingsModel.h"
 
-#include "ClickController.h"
 #include "FakePlatform.h"
 #include "ItemCodec.h"
+#include "ItemEditorModel.h"
 
-#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace tavrin;
@@ -12,62 +11,31 @@ using tavrin::testing::FakePlatform;
 
 namespace {
 
-// Entries labelled "a", "b", ... in the store before the controller reads it.
-struct Seeded {
-    explicit Seeded(std::size_t count) {
-        platform.trusted = true;
+// A controller over entries labelled "a", "b", ... and the model on it.
+struct Fixture {
+    explicit Fixture(std::size_t count = 5) {
         std::vector<MenuItem> items;
         for (std::size_t i = 0; i < count; ++i)
             items.push_back({Uuid::random(), std::string(1, static_cast<char>('a' + i)),
                              PopupAction::insertText("t")});
         platform.store["menuItems"] = *itemCodec::encode(items);
+        controller = std::make_unique<ClickController>(platform);
+        model = std::make_unique<SettingsModel>(*controller);
     }
-    FakePlatform platform;
-};
-
-struct Fixture : Seeded {
-    explicit Fixture(std::size_t count = 5) : Seeded(count) {}
     std::string labels() const {
         std::string joined;
-        for (const auto& item : controller.menuItems())
+        for (const auto& item : controller->menuItems())
             joined += item.label;
         return joined;
     }
-    long listWrites() const {
-        return std::ranges::count(platform.writes, std::string("menuItems"),
-                                  &FakePlatform::Write::key);
-    }
-
-    ClickController controller{platform};
-    SettingsModel model{controller};
+    FakePlatform platform;
+    std::unique_ptr<ClickController> controller;
+    std::unique_ptr<SettingsModel> model;
 };
 
 } // namespace
 
-TEST(SettingsModel, TheButtonSectionFollowsAssignMode) {
-    Fixture f;
-    EXPECT_FALSE(f.model.clearButtonShown());
-    f.controller.beginAssign();
-    EXPECT_FALSE(f.model.assignButtonEnabled());
-    f.platform.deliver(ButtonEventType::press, 12);
-    EXPECT_EQ(f.model.assignedButtonValue(), "Button 12");
-    EXPECT_TRUE(f.model.assignButtonEnabled());
-    f.controller.beginAssign();
-    EXPECT_TRUE(f.model.clearButtonShown()) << "Clear is offered in assign mode too";
-    f.controller.clearAssignedButton();
-    EXPECT_FALSE(f.model.clearButtonShown());
-    EXPECT_TRUE(f.controller.assignMode());
-}
-
-TEST(SettingsModel, TheLimitHoldsFromFiveEntriesOn) {
-    for (const std::size_t count : {4u, 5u, 7u}) {
-        Fixture f(count);
-        EXPECT_EQ(f.model.addButtonEnabled(), count < 5);
-        EXPECT_EQ(f.model.maximumReachedShown(), count >= 5);
-    }
-}
-
-TEST(SettingsModel, EveryListOperationStoresOnce) {
+TEST(SettingsModel, MovesKeepTheMovedEntriesInOrderAndTheLimitHoldsFromFiveOn) {
     struct Case {
         std::vector<std::size_t> sources;
         std::size_t destination;
@@ -80,36 +48,57 @@ TEST(SettingsModel, EveryListOperationStoresOnce) {
     };
     for (const auto& c : moves) {
         Fixture f;
-        f.model.move(c.sources, c.destination);
+        f.model->move(c.sources, c.destination);
         EXPECT_EQ(f.labels(), c.expected) << "move to " << c.destination;
-        EXPECT_EQ(f.listWrites(), 1);
+        EXPECT_EQ(f.platform.writes.size(), 1u);
+    }
+    for (const std::size_t count : {4u, 5u, 7u}) {
+        Fixture f(count);
+        EXPECT_EQ(f.model->addButtonEnabled(), count < 5);
+        EXPECT_EQ(f.model->maximumReachedShown(), count >= 5);
     }
     Fixture f;
-    f.model.removeAt({4, 0, 2});
+    f.model->removeAt({4, 0, 2});
     EXPECT_EQ(f.labels(), "bd");
-    f.model.deleteItem(f.controller.menuItems()[1].id);
-    EXPECT_EQ(f.labels(), "b");
-    EXPECT_EQ(f.listWrites(), 2);
 }
 
-TEST(SettingsModel, SaveReplacesInPlaceOrAppendsANewEntryWithAnIdOfItsOwn) {
-    Fixture f;
-    auto expected = f.controller.menuItems();
-    f.model.edit(expected[1]);
-    MenuItem changed = *f.model.editingItem();
-    changed.action = PopupAction::pressKey(SpecialKey::tab);
-    f.model.save(changed);
-    EXPECT_FALSE(f.model.editingItem());
+TEST(ItemEditorModel, SaveNeedsALabelAndForTextATextNothingTrimmed) {
+    ItemEditorModel editor({Uuid::random(), "", PopupAction::insertText("")});
+    const std::tuple<std::string, ActionType, std::string, bool> steps[]{
+        {"Sig", ActionType::text, "", false}, {"Sig", ActionType::text, " ", true},
+        {"", ActionType::text, " ", false},   {"", ActionType::key, "", false},
+        {" ", ActionType::key, "", true},
+    };
+    for (const auto& [label, type, text, allowed] : steps) {
+        editor.setLabel(label);
+        editor.setActionType(type);
+        editor.setTextValue(text);
+        EXPECT_EQ(editor.saveEnabled(), allowed) << "[" << label << "] [" << text << "]";
+    }
+}
 
-    f.model.add();
-    MenuItem added = *f.model.editingItem();
-    EXPECT_EQ(added.action, PopupAction::insertText(""));
-    f.model.add();
-    EXPECT_NE(f.model.editingItem()->id, added.id);
-    added.label = "f";
-    f.model.save(added);
-    expected[1] = changed;
-    expected.push_back(added);
-    EXPECT_EQ(f.controller.menuItems(), expected);
-    EXPECT_EQ(f.listWrites(), 2);
+TEST(ItemEditorModel, AnEmptyOrKeyNamedLabelFollowsTheKeyAndTheUsersOwnStays) {
+    const std::tuple<std::string, SpecialKey, std::string> cases[]{
+        {"", SpecialKey::returnKey, "Tab"},  {"Return", SpecialKey::returnKey, "Tab"},
+        {"Go", SpecialKey::returnKey, "Go"}, {"return", SpecialKey::returnKey, "return"},
+        {"Tab ", SpecialKey::tab, "Tab "},   {"Escape", SpecialKey::space, "Escape"},
+    };
+    for (const auto& [label, from, after] : cases) {
+        ItemEditorModel editor({Uuid::random(), label, PopupAction::pressKey(from)});
+        editor.setKeyValue(from);
+        EXPECT_EQ(editor.label(), label) << "the same key again changes nothing";
+        editor.setKeyValue(SpecialKey::tab);
+        EXPECT_EQ(editor.label(), after) << label;
+    }
+}
+
+TEST(ItemEditorModel, SwitchingKeepsBothValuesAndOnlyTheChosenOneIsSaved) {
+    const MenuItem entry{Uuid::random(), "Mail", PopupAction::insertText("me@example.org")};
+    ItemEditorModel editor(entry);
+    editor.setActionType(ActionType::key);
+    editor.setKeyValue(SpecialKey::space);
+    EXPECT_EQ(editor.result(),
+              (MenuItem{entry.id, "Mail", PopupAction::pressKey(SpecialKey::space)}));
+    editor.setActionType(ActionType::text);
+    EXPECT_EQ(editor.result(), entry);
 }
