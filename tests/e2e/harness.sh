@@ -47,42 +47,27 @@ E2E_MARKS=0
 e2e_init() {
     E2E_DIR=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-e2e.XXXXXX")
     export XDG_CONFIG_HOME="$E2E_DIR/config" XDG_RUNTIME_DIR="$E2E_DIR/runtime" HOME="$E2E_DIR/home"
-    mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" "$HOME"
-    chmod 700 "$XDG_RUNTIME_DIR"
+    mkdir -p "$XDG_CONFIG_HOME" "$HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
     export LC_ALL=C.UTF-8 LANG=C.UTF-8
     export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=0:abort_on_error=1}"
     unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
-    trap e2e_cleanup EXIT
-}
-
-e2e_cleanup() {
-    e2e__stop_from 0
-    if [ -n "${E2E_DIR:-}" ]; then
-        rm -rf "$E2E_DIR"
-    fi
+    trap 'e2e__stop_from 0; rm -rf "$E2E_DIR"' EXIT
 }
 
 # Stops the processes started from position FIRST of the list on, newest first.
 e2e__stop_from() {
-    local first=$1 index
-    for ((index = ${#E2E_PIDS[@]} - 1; index >= first; index--)); do
-        kill "${E2E_PIDS[index]}" 2>/dev/null || true
+    local index
+    for ((index = ${#E2E_PIDS[@]} - 1; index >= $1; index--)); do
+        kill "${E2E_PIDS[index]}" 2>/dev/null && wait "${E2E_PIDS[index]}" 2>/dev/null
     done
-    for ((index = ${#E2E_PIDS[@]} - 1; index >= first; index--)); do
-        wait "${E2E_PIDS[index]}" 2>/dev/null || true
-    done
-    E2E_PIDS=("${E2E_PIDS[@]:0:first}")
+    E2E_PIDS=("${E2E_PIDS[@]:0:$1}")
 }
 
 e2e_wait_for() {
-    local description=$1
+    local description=$1 deadline=$((SECONDS + E2E_TIMEOUT))
     shift
-    local deadline=$((SECONDS + E2E_TIMEOUT))
     until "$@"; do
-        if ((SECONDS >= deadline)); then
-            echo "timed out after ${E2E_TIMEOUT}s waiting for: $description" >&2
-            return 1
-        fi
+        ((SECONDS < deadline)) || { echo "timed out after ${E2E_TIMEOUT}s waiting for: $description" >&2; return 1; }
         sleep 0.02
     done
 }
@@ -99,43 +84,27 @@ e2e_start_x() {
 
 # QSettings reads "@ByteArray(...)" as bytes; every byte is escaped so that no character of the
 # JSON can be taken for INI syntax or for the tail of a hexadecimal escape.
-e2e_ini_bytes() {
-    printf '%s' "$1" | od -An -v -tx1 | tr -d ' \n' | sed 's/../\\x&/g'
-}
-
 e2e_write_settings() {
-    local enabled=$1 button=$2 items=${3-}
-    local file="$XDG_CONFIG_HOME/tavrin/tavrin.conf"
+    local file="$XDG_CONFIG_HOME/tavrin/tavrin.conf" items
     mkdir -p "${file%/*}"
-    {
-        echo "[General]"
-        echo "enabled=$enabled"
-        if [ -n "$button" ]; then
-            echo "assignedButton=$button"
-        fi
-        if [ -n "$items" ]; then
-            echo "menuItems=\"@ByteArray($(e2e_ini_bytes "$items"))\""
-        fi
-    } >"$file"
+    items=$(printf '%s' "${3-}" | od -An -v -tx1 | tr -d ' \n' | sed 's/../\\x&/g')
+    printf '[General]\nenabled=%s\n' "$1" >"$file"
+    [ -z "$2" ] || echo "assignedButton=$2" >>"$file"
+    [ -z "$items" ] || echo "menuItems=\"@ByteArray($items)\"" >>"$file"
 }
 
 e2e_start_xev() {
     E2E_XEV_LOG="$E2E_DIR/xev.log"
     stdbuf -oL xev -geometry 800x600+0+0 >"$E2E_XEV_LOG" 2>&1 &
     E2E_PIDS+=($!)
-    e2e_wait_for "the xev window" e2e__find_xev || return 1
-    e2e_wait_for "the xev window to be viewable" e2e__viewable "$E2E_XEV_WINDOW" || return 1
-    xdotool windowfocus --sync "$E2E_XEV_WINDOW" && xdotool mousemove 400 300
+    e2e_wait_for "the xev window" e2e__find_xev &&
+        e2e_wait_for "the xev window to be viewable" e2e__viewable "$E2E_XEV_WINDOW" &&
+        xdotool windowfocus --sync "$E2E_XEV_WINDOW" mousemove 400 300
 }
 
-e2e__find_xev() {
-    E2E_XEV_WINDOW=$(xdotool search --name '^Event Tester$' 2>/dev/null | head -n1)
-    [ -n "$E2E_XEV_WINDOW" ]
-}
-
-e2e__viewable() {
-    xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'
-}
+e2e__find_xev() { E2E_XEV_WINDOW=$(xdotool search --name '^Event Tester$' 2>/dev/null | head -n1) && [ -n "$E2E_XEV_WINDOW" ]; }
+e2e__viewable() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
+e2e__tray_host_ready() { "$E2E_XPEER" owner _NET_SYSTEM_TRAY_S0; }
 
 e2e_start_tray() {
     trayer --edge bottom --align right --widthtype pixel --width 64 --height 24 \
@@ -143,10 +112,6 @@ e2e_start_tray() {
     E2E_TRAY_PID=$!
     E2E_PIDS+=($!)
     e2e_wait_for "the tray host" e2e__tray_host_ready
-}
-
-e2e__tray_host_ready() {
-    "$E2E_XPEER" owner _NET_SYSTEM_TRAY_S0
 }
 
 e2e_launch_tavrin() {
@@ -175,46 +140,29 @@ e2e_open_tray_menu() {
 
 e2e__read_popup() {
     local found
-    found=$("$E2E_XPEER" popup) || return 1
-    read -r E2E_POPUP_ID E2E_POPUP_X E2E_POPUP_Y E2E_POPUP_WIDTH E2E_POPUP_HEIGHT <<<"$found"
+    found=$("$E2E_XPEER" popup) &&
+        read -r E2E_POPUP_ID E2E_POPUP_X E2E_POPUP_Y E2E_POPUP_WIDTH E2E_POPUP_HEIGHT <<<"$found"
 }
-
-e2e_wait_popup() {
-    e2e_wait_for "the popup to be viewable" e2e__read_popup
-}
-
-e2e__no_popup() {
-    ! "$E2E_XPEER" popup >/dev/null
-}
-
-e2e_wait_no_popup() {
-    e2e_wait_for "the popup to close" e2e__no_popup
-}
+e2e__no_popup() { ! "$E2E_XPEER" popup >/dev/null; }
+e2e_wait_popup() { e2e_wait_for "the popup to be viewable" e2e__read_popup; }
+e2e_wait_no_popup() { e2e_wait_for "the popup to close" e2e__no_popup; }
 
 e2e__unchanged_for() {
-    local file=$1 milliseconds=$2 before after
-    before=$(stat -c '%s %Y' "$file" 2>/dev/null)
-    sleep "$(printf '%d.%03d' $((milliseconds / 1000)) $((milliseconds % 1000)))"
-    after=$(stat -c '%s %Y' "$file" 2>/dev/null)
-    [ "$before" = "$after" ]
+    local before
+    before=$(stat -c '%s %Y' "$1" 2>/dev/null)
+    sleep "$(printf '%d.%03d' $(($2 / 1000)) $(($2 % 1000)))"
+    [ "$before" = "$(stat -c '%s %Y' "$1" 2>/dev/null)" ]
 }
-
-e2e_wait_quiet() {
-    e2e_wait_for "$1 to go quiet" e2e__unchanged_for "$1" "${2:-300}"
-}
+e2e_wait_quiet() { e2e_wait_for "$1 to go quiet" e2e__unchanged_for "$1" "${2:-300}"; }
 
 # X delivers events in the order the server handles them: once xev has logged a property
 # change made now, it has logged every input event sent before.
 e2e_xev_sync() {
-    E2E_MARKS=$((E2E_MARKS + 1))
-    local mark="E2E_MARK_$E2E_MARKS"
-    xprop -id "$E2E_XEV_WINDOW" -f "$mark" 8s -set "$mark" 1 || return 1
-    e2e_wait_for "xev to log $mark" grep -aq "($mark)" "$E2E_XEV_LOG"
+    local mark="E2E_MARK_$((++E2E_MARKS))"
+    xprop -id "$E2E_XEV_WINDOW" -f "$mark" 8s -set "$mark" 1 &&
+        e2e_wait_for "xev to log $mark" grep -aq "($mark)" "$E2E_XEV_LOG"
 }
-
-e2e_xev_clear() {
-    : >"$E2E_XEV_LOG"
-}
+e2e_xev_clear() { : >"$E2E_XEV_LOG"; }
 
 e2e_xev_buttons() {
     awk '/^ButtonPress event/ {kind = "press"} /^ButtonRelease event/ {kind = "release"}
@@ -232,48 +180,36 @@ e2e_xev_keysyms() {
 }
 
 e2e_xev_text() {
-    local hex
-    hex=$(awk 'match($0, /XmbLookupString gives [0-9]+ bytes: \([0-9a-f ]*\)/) {
-                   text = substr($0, RSTART, RLENGTH); sub(/^[^(]*\(/, "", text)
-                   sub(/\)$/, "", text); printf "%s ", text
-               }' "$E2E_XEV_LOG")
     local byte
-    for byte in $hex; do
+    for byte in $(awk 'match($0, /XmbLookupString gives [0-9]+ bytes: \([0-9a-f ]*\)/) {
+                           text = substr($0, RSTART, RLENGTH); sub(/^[^(]*\(/, "", text)
+                           sub(/\)$/, "", text); printf "%s ", text
+                       }' "$E2E_XEV_LOG"); do
         printf "\\x$byte"
     done
 }
 
 e2e_row_point() {
-    local row=$1 rows=$2
     echo "$((E2E_POPUP_X + E2E_POPUP_WIDTH / 2))" \
-        "$((E2E_POPUP_Y + (E2E_POPUP_HEIGHT * (2 * row - 1)) / (2 * rows)))"
+        "$((E2E_POPUP_Y + (E2E_POPUP_HEIGHT * (2 * $1 - 1)) / (2 * $2)))"
 }
 
 e2e_fail() {
     echo "FAIL: $*" >&2
     local log
     for log in "${E2E_TAVRIN_LOG:-}" "$E2E_DIR/xvfb.log"; do
-        if [ -s "$log" ]; then
-            echo "--- $log" >&2
-            tail -n 20 "$log" >&2
-        fi
+        [ ! -s "$log" ] || { echo "--- $log" >&2 && tail -n 20 "$log" >&2; }
     done
     exit 1
 }
 
-e2e_expect_equal() {
-    [ "$2" = "$3" ] || e2e_fail "$1: expected [$2], got [$3]"
-}
+e2e_expect_equal() { [ "$2" = "$3" ] || e2e_fail "$1: expected [$2], got [$3]"; }
 
 e2e_run_test() {
-    local started=$SECONDS
-    local name=$1 function=$2
+    local started=$SECONDS name=$1 function=$2
     shift 2
     # What the test starts is stopped when it ends, so the next one starts afresh.
-    if (
-        trap "e2e__stop_from ${#E2E_PIDS[@]}" EXIT
-        "$function" "$@"
-    ); then
+    if (trap "e2e__stop_from ${#E2E_PIDS[@]}" EXIT && "$function" "$@"); then
         echo "ok   $name ($((SECONDS - started)) s)"
     else
         echo "FAIL $name"
