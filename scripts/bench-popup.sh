@@ -22,4 +22,4 @@ e2e_start_x
 e2e_start_xev
 e2e_write_settings true 4
 e2e_start_tavrin "$tavrin"
-"${4:-$build/bench/xbench}" popup "${1:-50}" 9
+"${4:-$build/tools/xbench}" popup "${1:-50}" 9

@@ -26,7 +26,7 @@ STARTS=7
         >/dev/null || exit 1
 cmake --build "$build" -j2 --target tavrin xpeer xbench tavrin_type_text >/dev/null || exit 1
 tavrin="$build/Tavrin/app/tavrin"
-xbench="$build/bench/xbench"
+xbench="$build/tools/xbench"
 
 export E2E_XPEER="$build/tests/e2e/xpeer"
 source "$root/tests/e2e/harness.sh"

@@ -10,7 +10,7 @@ out=$root/out/screenshots
 
 cmake -S . -B "$build" -G Ninja >/dev/null
 cmake --build "$build" -j2 --target tavrin_settings_showcase
-showcase=$root/$build/tests/widgets/tavrin_settings_showcase
+showcase=$root/$build/tools/tavrin_settings_showcase
 mkdir -p "$out"
 
 source tests/e2e/harness.sh
