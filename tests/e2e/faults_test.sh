@@ -19,12 +19,12 @@ ROWS=2
 LONG_ROW=1
 MARKER_ROW=2
 
-start_x() {
+# Xvfb (its process $XVFB_PID) with LAYOUT, xev in front and the utility with button 9.
+start() {
     e2e_start_x || e2e_fail "Xvfb did not start"
     XVFB_PID=${E2E_PIDS[-1]}
-}
-
-start_tavrin() {
+    setxkbmap -rules evdev -model pc105 -layout "$1" || e2e_fail "setxkbmap $1 failed"
+    e2e_start_xev || e2e_fail "xev did not start"
     e2e_write_settings true 4 "$ITEMS"
     e2e_start_tavrin "$TAVRIN" || e2e_fail "tavrin did not start"
 }
@@ -73,25 +73,18 @@ key_presses_at_xev() {
     grep -ac '^KeyPress event' "$E2E_XEV_LOG"
 }
 
-key_presses_at_xev_reach() {
-    [ "$(key_presses_at_xev)" -ge "$1" ]
+start_typing_the_long_text() {
+    choose_row "$LONG_ROW"
+    e2e_wait_for "the long text to start arriving" eval '(($(key_presses_at_xev) >= 20))' ||
+        e2e_fail "the long text did not start arriving"
 }
 
 # The X server goes away while idle, with the popup open, or while a long text is typed.
 test_x_server_gone() {
-    start_x
-    e2e_start_xev || e2e_fail "xev did not start"
-    start_tavrin
+    start us
     case $1 in
-    popup)
-        xdotool mousedown 9
-        e2e_wait_popup || e2e_fail "no popup while button 9 is held"
-        ;;
-    typing)
-        choose_row "$LONG_ROW"
-        e2e_wait_for "the long text to start arriving" key_presses_at_xev_reach 20 ||
-            e2e_fail "the long text did not start arriving"
-        ;;
+    popup) xdotool mousedown 9 && e2e_wait_popup || e2e_fail "no popup while button 9 is held" ;;
+    typing) start_typing_the_long_text ;;
     esac
     expect_clean_exit_without_x
 }
@@ -104,13 +97,8 @@ keymap_dump() {
 # the typing is over: no spare keycode left bound, none of the new layout's keys cleared.
 expect_layout_kept_after_switch_while_typing() {
     local layout=("$@")
-    start_x
-    setxkbmap -rules evdev -model pc105 -layout us || e2e_fail "setxkbmap us failed"
-    e2e_start_xev || e2e_fail "xev did not start"
-    start_tavrin
-    choose_row "$LONG_ROW"
-    e2e_wait_for "the long text to start arriving" key_presses_at_xev_reach 20 ||
-        e2e_fail "the long text did not start arriving"
+    start us
+    start_typing_the_long_text
     setxkbmap -rules evdev "${layout[@]}" || e2e_fail "setxkbmap ${layout[*]} failed"
     local pressesAtSwitch
     pressesAtSwitch=$(key_presses_at_xev)

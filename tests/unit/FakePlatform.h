@@ -126,4 +126,19 @@ class FakePlatform : public Platform {
     std::shared_ptr<bool> timerAlive;
 };
 
+// Text entries labelled "a", "b", ...; and the labels of a list, joined.
+inline std::vector<MenuItem> letteredItems(std::size_t count) {
+    std::vector<MenuItem> items;
+    for (std::size_t i = 0; i < count; ++i)
+        items.push_back({Uuid::random(), std::string(1, static_cast<char>('a' + i)),
+                         PopupAction::insertText("t")});
+    return items;
+}
+inline std::string joinedLabels(const std::vector<MenuItem>& items) {
+    std::string joined;
+    for (const auto& item : items)
+        joined += item.label;
+    return joined;
+}
+
 } // namespace tavrin::testing

@@ -13,7 +13,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
-#include <algorithm>
 
 using namespace std::chrono_literals;
 using namespace tavrin;
@@ -23,13 +22,9 @@ namespace {
 
 // A controller over entries "a", "b", ... and its settings window on screen.
 struct Harness {
-    explicit Harness(bool trusted, int count = 3) {
+    explicit Harness(bool trusted, std::size_t count = 3) {
         platform.trusted = trusted;
-        std::vector<MenuItem> items;
-        for (int i = 0; i < count; ++i)
-            items.push_back({Uuid::random(), std::string(1, static_cast<char>('a' + i)),
-                             PopupAction::insertText("t")});
-        platform.store["menuItems"] = *itemCodec::encode(items);
+        platform.store["menuItems"] = *itemCodec::encode(tavrin::testing::letteredItems(count));
         controller = std::make_unique<ClickController>(platform);
         window = std::make_unique<SettingsWindow>(*controller);
         window->show();
@@ -45,16 +40,7 @@ struct Harness {
     QToolButton* rowButton(int row, const char* name) const {
         return child<QToolButton>(name, list()->itemWidget(list()->item(row)));
     }
-    std::string labels() const {
-        std::string joined;
-        for (const auto& item : controller->menuItems())
-            joined += item.label;
-        return joined;
-    }
-    long listWrites() const {
-        return std::ranges::count(platform.writes, std::string("menuItems"),
-                                  &FakePlatform::Write::key);
-    }
+    std::string labels() const { return tavrin::testing::joinedLabels(controller->menuItems()); }
     ItemEditor* editor() const {
         auto* editor = window->findChild<ItemEditor*>();
         return editor && editor->isVisible() ? editor : nullptr;
@@ -121,7 +107,7 @@ class SettingsWindowTest : public QObject {
         QVERIFY(!drop(&stranger, 0));
         QVERIFY(drop(h.list(), 2));
         QTRY_COMPARE(h.labels(), std::string("ead"));
-        QCOMPARE(h.listWrites(), 3);
+        QCOMPARE(h.platform.writes.size(), std::size_t{3});
     }
 
     void theEditorSavesInPlaceWithReturnAndEveryOtherWayOutCancels() {
@@ -134,7 +120,7 @@ class SettingsWindowTest : public QObject {
         QTRY_VERIFY(h.editor());
         h.window->close();
         QTRY_VERIFY(!h.editor());
-        QCOMPARE(h.listWrites(), 0);
+        QVERIFY(h.platform.writes.empty());
 
         h.window->show();
         click(h.rowButton(1, "editButton"));
@@ -154,7 +140,7 @@ class SettingsWindowTest : public QObject {
         QCOMPARE(saved.label, std::string("Key"));
         QVERIFY(saved.action == PopupAction::pressKey(SpecialKey::escape));
         QCOMPARE(h.labels(), std::string("aKeyc"));
-        QCOMPARE(h.listWrites(), 1);
+        QCOMPARE(h.platform.writes.size(), std::size_t{1});
     }
 
     void theTogglesFollowTheControllerBothWays() {

@@ -14,20 +14,11 @@ namespace {
 // A controller over entries labelled "a", "b", ... and the model on it.
 struct Fixture {
     explicit Fixture(std::size_t count = 5) {
-        std::vector<MenuItem> items;
-        for (std::size_t i = 0; i < count; ++i)
-            items.push_back({Uuid::random(), std::string(1, static_cast<char>('a' + i)),
-                             PopupAction::insertText("t")});
-        platform.store["menuItems"] = *itemCodec::encode(items);
+        platform.store["menuItems"] = *itemCodec::encode(tavrin::testing::letteredItems(count));
         controller = std::make_unique<ClickController>(platform);
         model = std::make_unique<SettingsModel>(*controller);
     }
-    std::string labels() const {
-        std::string joined;
-        for (const auto& item : controller->menuItems())
-            joined += item.label;
-        return joined;
-    }
+    std::string labels() const { return tavrin::testing::joinedLabels(controller->menuItems()); }
     FakePlatform platform;
     std::unique_ptr<ClickController> controller;
     std::unique_ptr<SettingsModel> model;
