@@ -2,13 +2,22 @@
 //
 //   xpeer popup                 prints "ID X Y WIDTH HEIGHT" of the open popup; exit 1 when none
 //   xpeer owner SELECTION       exit 0 when the selection (_NET_SYSTEM_TRAY_S0) has an owner
+//   xpeer device-key press|release KEYCODE
+//                               the key on the server's own keyboard device, as a user at a
+//                               real keyboard would, not on the XTest device
+//   xpeer mapping               prints "ready" once listening, then exits 0 at the first change
+//                               of the keyboard mapping
 
 #include "XPeer.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <xcb/xinput.h>
+#include <xcb/xtest.h>
 
 using namespace tavrin::xpeer;
 
@@ -27,6 +36,47 @@ int owner(const Peer& x, const std::string& selection) {
     return found && found->owner != XCB_NONE ? 0 : 1;
 }
 
+std::optional<std::uint8_t> realKeyboardDevice(const Peer& x) {
+    Reply<xcb_input_xi_query_device_reply_t> devices(xcb_input_xi_query_device_reply(
+        x.connection(), xcb_input_xi_query_device(x.connection(), XCB_INPUT_DEVICE_ALL), nullptr));
+    if (!devices)
+        return std::nullopt;
+    for (auto info = xcb_input_xi_query_device_infos_iterator(devices.get()); info.rem > 0;
+         xcb_input_xi_device_info_next(&info)) {
+        const std::string_view name(xcb_input_xi_device_info_name(info.data),
+                                    xcb_input_xi_device_info_name_length(info.data));
+        if (info.data->type == XCB_INPUT_DEVICE_TYPE_SLAVE_KEYBOARD &&
+            name.find("XTEST") == std::string_view::npos)
+            return static_cast<std::uint8_t>(info.data->deviceid);
+    }
+    return std::nullopt;
+}
+
+int deviceKey(const Peer& x, bool press, std::uint8_t keycode) {
+    const auto device = realKeyboardDevice(x);
+    const auto* input = xcb_get_extension_data(x.connection(), &xcb_input_id);
+    if (!device || !input || !input->present)
+        return 1;
+    const auto type = press ? XCB_INPUT_DEVICE_KEY_PRESS : XCB_INPUT_DEVICE_KEY_RELEASE;
+    Reply<xcb_generic_error_t> error(xcb_request_check(
+        x.connection(), xcb_test_fake_input_checked(
+                            x.connection(), static_cast<std::uint8_t>(input->first_event + type),
+                            keycode, XCB_CURRENT_TIME, XCB_NONE, 0, 0, *device)));
+    return error ? 1 : 0;
+}
+
+// Every client hears of a mapping change, whatever it listens for.
+int awaitMappingChange(const Peer& x) {
+    xcb_flush(x.connection());
+    std::printf("ready\n");
+    std::fflush(stdout);
+    while (Reply<xcb_generic_event_t> event{xcb_wait_for_event(x.connection())}) {
+        if ((event->response_type & 0x7f) == XCB_MAPPING_NOTIFY)
+            return 0;
+    }
+    return 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -42,10 +92,16 @@ int main(int argc, char** argv) {
         }
         if (command == "owner" && argc == 3)
             return owner(x, argv[2]);
+        if (command == "device-key" && argc == 4)
+            return deviceKey(x, std::string_view(argv[2]) == "press",
+                             static_cast<std::uint8_t>(std::atoi(argv[3])));
+        if (command == "mapping" && argc == 2)
+            return awaitMappingChange(x);
     } catch (const std::runtime_error& error) {
         std::fprintf(stderr, "xpeer: %s\n", error.what());
         return 2;
     }
-    std::fprintf(stderr, "usage: xpeer popup | owner SELECTION\n");
+    std::fprintf(stderr, "usage: xpeer popup | owner SELECTION | device-key press|release KEYCODE"
+                         " | mapping\n");
     return 2;
 }
