@@ -3,9 +3,11 @@
 #include "InputAccessHelp.h"
 
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 namespace {
@@ -82,8 +84,25 @@ TEST_F(UserFolders, UnwritableFoldersReportFailure) {
     EXPECT_FALSE(AutostartEntry::isEnabled());
 }
 
-TEST_F(UserFolders, TheHelpPageIsWrittenToTheCacheAndAnOutdatedCopyReplaced) {
-    const QString path = writeInputAccessHelp();
+namespace {
+// Stands for the desktop's handler of file links.
+struct LinkCatcher : QObject {
+    Q_OBJECT
+  public slots:
+    void open(const QUrl& url) { opened.push_back(url); }
+
+  public:
+    std::vector<QUrl> opened;
+};
+} // namespace
+
+TEST_F(UserFolders, TheHelpPageIsWrittenToTheCacheOpenedAndAnOutdatedCopyReplaced) {
+    LinkCatcher links;
+    QDesktopServices::setUrlHandler("file", &links, "open");
+    openInputAccessHelp();
+    QDesktopServices::unsetUrlHandler("file");
+    ASSERT_EQ(links.opened.size(), 1u);
+    const QString path = links.opened[0].toLocalFile();
     ASSERT_EQ(path, folder.path() + "/XDG_CACHE_HOME/tavrin/input-access.html");
     QFile page(path);
     ASSERT_TRUE(page.open(QIODevice::ReadWrite));
@@ -95,3 +114,5 @@ TEST_F(UserFolders, TheHelpPageIsWrittenToTheCacheAndAnOutdatedCopyReplaced) {
     ASSERT_TRUE(page.open(QIODevice::ReadOnly));
     EXPECT_EQ(page.readAll(), html);
 }
+
+#include "AutostartEntryTest.moc"

@@ -85,10 +85,13 @@ TEST_F(XButtonTapTest, AssignModeTakesEverySpareButtonUntilTheSetNarrows) {
     EXPECT_EQ(user.takeSeenButtons(), (Seen{"press 1", "release 1", "press 3", "release 3",
                                             "press 4", "release 4", "press 5", "release 5"}));
 
+    tap->setEnabled(true, WatchedButtons{1}); // neither the secondary button nor the wheel
+    click({3, 6});
     tap->setEnabled(true, WatchedButtons{3});
     click({9, 2, 8});
     EXPECT_EQ(takeReports(2), (Seen{"press 3", "release 3"}));
-    EXPECT_EQ(user.takeSeenButtons(), (Seen{"press 9", "release 9", "press 2", "release 2"}));
+    EXPECT_EQ(user.takeSeenButtons(), (Seen{"press 3", "release 3", "press 6", "release 6",
+                                            "press 9", "release 9", "press 2", "release 2"}));
 }
 
 TEST_F(XButtonTapTest, AButtonHeldByAnotherClientIsTakenOnTheNextTry) {

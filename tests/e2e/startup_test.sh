@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The utility in the user's session: one instance, no display is an error, the tray menu
 # switches it off and opens the settings window, where "Assign button" takes the next spare
-# button before any application sees it.
+# button before any application sees it; closing the window leaves the utility running.
 # Usage: startup_test.sh TAVRIN_BINARY XPEER_BINARY
 set -u
 TAVRIN=$1
@@ -86,6 +86,10 @@ test_the_settings_window_assigns_a_button() {
     e2e_wait_for "button 3 in the store" stored assignedButton=3 || e2e_fail "not stored"
     e2e_xev_sync
     e2e_expect_equal "button events at xev while assigning" "" "$(e2e_xev_buttons)"
+
+    xdotool windowactivate --sync "$window" key alt+F4
+    e2e_wait_for "the settings window to close" eval '! e2e__viewable "$window"'
+    e2e_open_tray_menu || e2e_fail "the utility is gone with its settings window"
 }
 
 e2e_init

@@ -23,14 +23,15 @@ std::vector<MenuItem> decoded(const std::string& bytes) {
 
 TEST(ItemCodec, WritesTheExactCompactFormAndReadsItBack) {
     const std::vector<MenuItem> items{
-        {*Uuid::parse(idA), "a/b \"q\" \\", PopupAction::insertText("x\n\t\x01/\u00E9\U0001F600")},
+        {*Uuid::parse(idA), "a/b \"q\" \\",
+         PopupAction::insertText("x\n\t\x01/\u00E9\u20AC\U0001F600")},
         {*Uuid::parse("7c9e6679-7425-40de-944b-e07fc1f90ae7"), "Fwd",
          PopupAction::pressKey(SpecialKey::forwardDelete)},
     };
     EXPECT_EQ(
         itemCodec::encode(items),
         R"([{"id":"0F8FAD5B-D9CB-469F-A165-70867728950E","label":"a\/b \"q\" \\","action":{"insertText":{"_0":"x\n\t\u0001\/)"
-        "\u00E9\U0001F600"
+        "\u00E9\u20AC\U0001F600"
         R"("}}},{"id":"7C9E6679-7425-40DE-944B-E07FC1F90AE7","label":"Fwd","action":{"pressKey":{"_0":"Forward Delete"}}}])");
     EXPECT_EQ(decoded(*itemCodec::encode(items)), items);
     EXPECT_EQ(itemCodec::encode({}), "[]");

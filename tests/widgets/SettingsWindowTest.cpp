@@ -82,6 +82,17 @@ class SettingsWindowTest : public QObject {
         QCOMPARE(h.controller->assignedButton(), std::nullopt);
     }
 
+    void aRowShowsItsLabelAndItsTextCutToTheColumnWholeInTheTip() {
+        Harness h(true);
+        h.controller->setMenuItems(
+            {{Uuid::random(), "Greeting", PopupAction::insertText("Good morning, all")}});
+        QWidget* row = h.list()->itemWidget(h.list()->item(0));
+        QCOMPARE(h.child<QLabel>("rowLabel", row)->text(), QString("Greeting"));
+        auto* symbol = h.child<QLabel>("rowSymbol", row);
+        QCOMPARE(symbol->toolTip(), QString("Good morning, all"));
+        QVERIFY(symbol->text().startsWith(u'G') && symbol->text() != symbol->toolTip());
+    }
+
     void rowsAreDeletedAndOnlyRowsOfTheSameListAreDropped() {
         Harness h(true, 5);
         auto* add = h.child<QPushButton>("addButton");

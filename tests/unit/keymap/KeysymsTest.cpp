@@ -7,8 +7,8 @@ namespace tavrin::keymap {
 namespace {
 
 TEST(KeysymsTest, WalksUtf16ByCodePointAndReplacesLoneSurrogates) {
-    EXPECT_EQ(codePoints(u"a\U0001F600\u00E9\U0010FFFF"),
-              (std::vector<char32_t>{U'a', 0x1F600, 0xE9, 0x10FFFF}));
+    EXPECT_EQ(codePoints(u"a\U0001F600\u00E9\U0010FFFF\U00010000"),
+              (std::vector<char32_t>{U'a', 0x1F600, 0xE9, 0x10FFFF, 0x10000}));
     const char16_t loneHigh[] = {u'x', 0xD83D, u'y', 0};
     const char16_t lowBeforeHigh[] = {0xDE00, 0xD83D, 0};
     const char16_t highAtEnd[] = {u'x', 0xD83D, 0};
