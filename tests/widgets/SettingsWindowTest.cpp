@@ -82,7 +82,7 @@ class SettingsWindowTest : public QObject {
         QCOMPARE(h.controller->assignedButton(), std::nullopt);
     }
 
-    void aRowShowsItsLabelAndItsTextCutToTheColumnWholeInTheTip() {
+    void aRowShowsItsLabelItsTextCutWholeInTheTipAndADeleteIcon() {
         Harness h(true);
         h.controller->setMenuItems(
             {{Uuid::random(), "Greeting", PopupAction::insertText("Good morning, all")}});
@@ -91,6 +91,7 @@ class SettingsWindowTest : public QObject {
         auto* symbol = h.child<QLabel>("rowSymbol", row);
         QCOMPARE(symbol->toolTip(), QString("Good morning, all"));
         QVERIFY(symbol->text().startsWith(u'G') && symbol->text() != symbol->toolTip());
+        QVERIFY(!h.child<QToolButton>("deleteButton", row)->icon().isNull());
     }
 
     void rowsAreDeletedAndOnlyRowsOfTheSameListAreDropped() {
