@@ -4,6 +4,7 @@
 #include "keys/KeySender.h"
 
 #include <climits>
+#include <utility>
 
 namespace tavrin {
 namespace {
@@ -11,6 +12,8 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto permissionPollInterval = 2000ms;
+// Another program may let go of the button at any time; X tells nobody when it does.
+constexpr auto watchRetryInterval = 2000ms;
 constexpr auto typingDelay = 120ms;
 constexpr int firstAssignableButton = 2;
 constexpr int noButtonStored = -1;
@@ -45,6 +48,7 @@ ClickController::ClickController(Platform& platform)
     LoadedItems loaded = loadMenuItems(platform_);
     menuItems_ = std::move(loaded.items);
     unreadableStoredItems_ = std::move(loaded.unreadableBytes);
+    storeProblem_ = platform_.lastStoreFailure();
 
     setAccessibilityGranted(platform_.isTrusted());
     syncTap();
@@ -58,6 +62,7 @@ ClickController::ClickController(Platform& platform)
 ClickController::~ClickController() {
     self_.reset();
     permissionPoll_.reset();
+    watchRetry_.reset();
     tap_.reset();
 }
 
@@ -70,14 +75,14 @@ std::function<void()> ClickController::whileAlive(void (ClickController::*method
 
 void ClickController::setEnabled(bool value) {
     enabled_ = value;
-    platform_.writeBool(enabledKey, value);
+    writeStore([&] { platform_.writeBool(enabledKey, value); });
     syncTap();
     notify();
 }
 
 void ClickController::setAssignedButton(std::optional<int> value) {
     assignedButton_ = value;
-    platform_.writeInteger(assignedButtonKey, value.value_or(noButtonStored));
+    writeStore([&] { platform_.writeInteger(assignedButtonKey, value.value_or(noButtonStored)); });
     notify();
 }
 
@@ -98,8 +103,18 @@ void ClickController::setLaunchAtLogin(bool value) {
     if (value == previous)
         return;
     const bool succeeded = value ? platform_.registerLoginItem() : platform_.unregisterLoginItem();
-    if (succeeded || loginItemRetries_ >= maximumLoginItemRetries)
+    if (succeeded) {
+        // Undoing a failed change succeeds quietly; the failure stays told.
+        if (loginItemRetries_ == 0 && std::exchange(loginItemProblem_, std::nullopt))
+            notify();
         return;
+    }
+    loginItemProblem_ =
+        platform_.lastLoginItemFailure().value_or("the start-at-login entry could not be changed");
+    if (loginItemRetries_ >= maximumLoginItemRetries) {
+        notify();
+        return;
+    }
     ++loginItemRetries_;
     setLaunchAtLogin(platform_.loginItemEnabled());
     --loginItemRetries_;
@@ -118,9 +133,18 @@ std::string ClickController::statusLine() const {
         return "Press a mouse button to assign\u2026";
     if (!assignedButton_)
         return "No button assigned yet";
-    if (enabled_)
-        return "Watching button " + std::to_string(*assignedButton_);
-    return "Disabled (button " + std::to_string(*assignedButton_) + ")";
+    const std::string button = std::to_string(*assignedButton_);
+    if (!enabled_)
+        return "Disabled (button " + button + ")";
+    switch (watchState_) {
+    case WatchState::beyondReach:
+        return "Button " + button + " can't be watched (not supported here)";
+    case WatchState::heldByAnotherProgram:
+        return "Button " + button + " can't be watched (another program holds it)";
+    case WatchState::watching:
+        break;
+    }
+    return "Watching button " + button;
 }
 
 std::string ClickController::menuSymbol() const {
@@ -129,7 +153,7 @@ std::string ClickController::menuSymbol() const {
     if (assignMode_)
         return "cursorarrow.click.badge.clock";
     if (enabled_ && assignedButton_)
-        return "cursorarrow.click.2";
+        return watchState_ == WatchState::watching ? "cursorarrow.click.2" : "cursorarrow.slash";
     return "cursorarrow";
 }
 
@@ -185,12 +209,27 @@ void ClickController::syncTap() {
     }
     if (tap_)
         tap_->setEnabled(true, watchedButtons());
+    updateWatchState();
+}
+
+void ClickController::updateWatchState() {
+    const WatchState state = tap_ && !assignMode_ ? tap_->watchState() : WatchState::watching;
+    if (state != WatchState::heldByAnotherProgram)
+        watchRetry_.reset();
+    else if (!watchRetry_)
+        watchRetry_ = platform_.startRepeatingTimer(
+            watchRetryInterval, [this] { platform_.post(whileAlive(&ClickController::syncTap)); });
+    if (state == watchState_)
+        return;
+    watchState_ = state;
+    notify();
 }
 
 Verdict ClickController::handle(const ButtonEvent& event) {
     if (event.type == ButtonEventType::tapDisabled) {
         if (tap_)
             tap_->setEnabled(true, watchedButtons());
+        updateWatchState();
         return Verdict::pass;
     }
     if (event.button < firstAssignableButton)
@@ -214,14 +253,44 @@ void ClickController::showPopup() {
     // The popup runs a nested loop; a press of the button meanwhile must not stack another.
     if (popupOpen_)
         return;
+    // A popup takes the keyboard: text still being typed would end up in it.
+    if (typing_) {
+        popupAfterTyping_ = true;
+        return;
+    }
     popupOpen_ = true;
     const auto& shown = menuItems_.empty() ? MenuItem::defaults() : menuItems_;
-    Platform* platform = &platform_;
-    platform_.showPopup(popupRows(shown), [platform](const PopupAction& action) {
-        platform->postAfter(typingDelay,
-                            [platform, action] { KeySender::perform(*platform, action); });
-    });
+    platform_.showPopup(popupRows(shown),
+                        [this](const PopupAction& action) { chosen_.push_back(action); });
     popupOpen_ = false;
+    if (!chosen_.empty())
+        scheduleTyping();
+}
+
+// The closed popup needs a moment to let go of the keyboard; each popup that closes meanwhile
+// starts the wait again, and choices made earlier still go first.
+void ClickController::scheduleTyping() {
+    const unsigned round = ++typingRound_;
+    platform_.postAfter(typingDelay, [weak = std::weak_ptr<ClickController*>(self_), round] {
+        const auto self = weak.lock();
+        if (self && (*self)->typingRound_ == round)
+            (*self)->typeChosen();
+    });
+}
+
+void ClickController::typeChosen() {
+    if (popupOpen_ || typing_ || chosen_.empty())
+        return;
+    typing_ = true;
+    for (; !chosen_.empty(); chosen_.pop_front())
+        KeySender::perform(platform_, chosen_.front());
+    platform_.whenKeyboardIdle(whileAlive(&ClickController::typingDone));
+}
+
+void ClickController::typingDone() {
+    typing_ = false;
+    if (std::exchange(popupAfterTyping_, false))
+        showPopup();
 }
 
 ClickController::ObserverId ClickController::addObserver(std::function<void()> observer) {
@@ -251,8 +320,9 @@ void ClickController::notify() {
 
 ClickController::LoadedItems ClickController::loadMenuItems(Platform& platform) {
     const auto bytes = platform.readData(menuItemsKey);
+    // A value of another kind (written by hand, say) is kept like bytes that do not decode.
     if (!bytes)
-        return {MenuItem::defaults(), std::nullopt};
+        return {MenuItem::defaults(), platform.readStoredText(menuItemsKey)};
     auto decoded = itemCodec::decode(*bytes);
     auto* items = std::get_if<std::vector<MenuItem>>(&decoded);
     if (!items)
@@ -285,16 +355,29 @@ std::vector<MenuItem> ClickController::migrateLowercaseDefaults(Platform& platfo
 }
 
 void ClickController::saveMenuItems() {
-    const auto bytes = itemCodec::encode(menuItems_);
-    if (!bytes)
-        return;
-    // Bytes that could not be read are the user's only copy: keep them before overwriting.
+    menuItemsWaiting_ = true;
+    writeStore({});
+}
+
+// Every write rewrites the whole file, so stored entries that could not be read, the user's
+// only copy, are kept before the first one; the list waits until they are.
+void ClickController::writeStore(const std::function<void()>& write) {
+    std::optional<std::string> keepFailure;
     if (unreadableStoredItems_) {
-        if (!platform_.keepUnreadableData(menuItemsKey, *unreadableStoredItems_))
-            return;
-        unreadableStoredItems_.reset();
+        if (platform_.keepUnreadableData(menuItemsKey, *unreadableStoredItems_))
+            unreadableStoredItems_.reset();
+        else
+            keepFailure =
+                platform_.lastStoreFailure().value_or("the unreadable entries were not kept");
     }
-    platform_.writeData(menuItemsKey, *bytes);
+    if (write)
+        write();
+    if (menuItemsWaiting_ && !unreadableStoredItems_) {
+        if (const auto bytes = itemCodec::encode(menuItems_))
+            platform_.writeData(menuItemsKey, *bytes);
+        menuItemsWaiting_ = false;
+    }
+    storeProblem_ = keepFailure ? keepFailure : platform_.lastStoreFailure();
 }
 
 } // namespace tavrin

@@ -4,6 +4,7 @@
 #include "platform/Platform.h"
 
 #include <cstddef>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -28,6 +29,10 @@ class ClickController {
     bool accessibilityGranted() const { return accessibilityGranted_; }
     bool launchAtLogin() const { return launchAtLogin_; }
     const std::vector<MenuItem>& menuItems() const { return menuItems_; }
+    WatchState watchState() const { return watchState_; }
+    // Why the settings or the login item could not be written, while they cannot.
+    const std::optional<std::string>& storeProblem() const { return storeProblem_; }
+    const std::optional<std::string>& loginItemProblem() const { return loginItemProblem_; }
 
     void setEnabled(bool value);
     void setLaunchAtLogin(bool value);
@@ -62,6 +67,11 @@ class ClickController {
     void notify();
     void pollTick();
     void showPopup();
+    void writeStore(const std::function<void()>& write);
+    void updateWatchState();
+    void scheduleTyping();
+    void typeChosen();
+    void typingDone();
     bool tapWanted() const;
     WatchedButtons watchedButtons() const;
     // Deferred work holds this weakly and does nothing once the controller is gone.
@@ -75,9 +85,19 @@ class ClickController {
     bool launchAtLogin_ = false;
     std::vector<MenuItem> menuItems_;
     std::optional<std::string> unreadableStoredItems_;
+    bool menuItemsWaiting_ = false;
     std::unique_ptr<ButtonTap> tap_;
     std::unique_ptr<RepeatingTimer> permissionPoll_;
     bool popupOpen_ = false;
+    WatchState watchState_ = WatchState::watching;
+    std::unique_ptr<RepeatingTimer> watchRetry_;
+    std::optional<std::string> storeProblem_;
+    std::optional<std::string> loginItemProblem_;
+    // Choices wait here, in order, until no popup holds the keyboard.
+    std::deque<PopupAction> chosen_;
+    unsigned typingRound_ = 0;
+    bool typing_ = false;
+    bool popupAfterTyping_ = false;
     int loginItemRetries_ = 0;
     std::map<ObserverId, std::function<void()>> observers_;
     ObserverId nextObserverId_ = 0;

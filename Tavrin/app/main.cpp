@@ -1,15 +1,14 @@
 #include "ClickController.h"
+#include "InstanceChannel.h"
 #include "QtPlatform.h"
 #include "SettingsLauncher.h"
 #include "SettingsStore.h"
 #include "TrayIcon.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QLockFile>
-#include <QStandardPaths>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <xcb/xcb.h>
 
 namespace {
@@ -27,13 +26,8 @@ bool x11DisplayReachable() {
     return reachable;
 }
 
-QString lockPath() {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty())
-        folder = QDir::tempPath();
-    return folder +
-           QStringLiteral("/tavrin-%1.lock").arg(qEnvironmentVariable("DISPLAY").remove(u'/'));
-}
+// The running instance may be ending right now: then this start takes its place.
+constexpr int claimAttempts = 3;
 
 } // namespace
 
@@ -53,6 +47,21 @@ int main(int argc, char** argv) {
                    stderr);
         return 1;
     }
+    // One instance per display; a later start asks it for its settings window, the one way in
+    // without a tray.
+    std::unique_ptr<InstanceChannel> instance;
+    for (int attempt = 0; !instance && attempt < claimAttempts; ++attempt) {
+        instance = InstanceChannel::claim();
+        if (!instance && InstanceChannel::send(InstanceChannel::Request::showSettings)) {
+            std::puts("Tavrin is already running on this display; its settings window is shown.");
+            return 0;
+        }
+    }
+    if (!instance) {
+        std::fputs("Tavrin could neither claim the display nor reach the instance holding it.\n",
+                   stderr);
+        return 1;
+    }
     qputenv("QT_QPA_PLATFORM", "xcb");
 
     QApplication app(argc, argv);
@@ -60,16 +69,14 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(QStringLiteral(TAVRIN_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    QLockFile instanceLock(lockPath());
-    if (!instanceLock.tryLock(0)) {
-        std::fputs("Tavrin is already running in this session.\n", stderr);
-        return 0;
-    }
-
     tavrin::QtPlatform platform(tavrin::SettingsStore::defaultPath(),
                                 QApplication::applicationFilePath());
     tavrin::ClickController controller(platform);
     SettingsLauncher settings(controller);
     TrayIcon tray(controller, [&settings] { settings.open(); });
+    instance->listen([&settings](InstanceChannel::Request request) {
+        if (request == InstanceChannel::Request::showSettings)
+            settings.open();
+    });
     return QApplication::exec();
 }

@@ -29,12 +29,17 @@ struct WatchedButtons {
     friend bool operator==(const WatchedButtons&, const WatchedButtons&) = default;
 };
 
+// Whether the one watched button really reaches the tap, and if not, why.
+enum class WatchState { watching, beyondReach, heldByAnotherProgram };
+
 // The active button tap. Destroying it removes it; it may be destroyed from inside its own
 // callback.
 class ButtonTap {
   public:
     virtual ~ButtonTap() = default;
     virtual void setEnabled(bool enabled, const WatchedButtons& buttons) = 0;
+    // After setEnabled: whether the one button asked for is seen (assign mode always is).
+    virtual WatchState watchState() const { return WatchState::watching; }
 };
 
 using TapCallback = std::function<Verdict(const ButtonEvent&)>;
@@ -77,13 +82,21 @@ class Platform {
     virtual void writeBool(std::string_view key, bool value) = 0;
     virtual void writeInteger(std::string_view key, std::int64_t value) = 0;
     virtual void writeData(std::string_view key, const std::string& bytes) = 0;
+    // A value of any kind as it stands in the store, to keep what could not be read; nothing
+    // when absent.
+    virtual std::optional<std::string> readStoredText(std::string_view key) = 0;
     // Keeps stored bytes that could not be read before they are overwritten; false on failure.
     virtual bool keepUnreadableData(std::string_view key, const std::string& bytes) = 0;
+    // Why the last write or keep failed, naming the file and the reason; nothing after a success.
+    // A write writes every value given so far, so one that failed is written by the next one.
+    virtual std::optional<std::string> lastStoreFailure() { return std::nullopt; }
 
     // Start at login.
     virtual bool loginItemEnabled() = 0;
     virtual bool registerLoginItem() = 0; // false on failure
     virtual bool unregisterLoginItem() = 0;
+    // Why the last register or unregister failed, naming the file and the reason.
+    virtual std::optional<std::string> lastLoginItemFailure() { return std::nullopt; }
 
     // Input access ("trust"): the check without and with the prompt, and the help page.
     virtual bool isTrusted() = 0;
@@ -101,6 +114,8 @@ class Platform {
     virtual std::optional<KeyboardEvent> createKeyboardEvent(std::optional<SpecialKey> key,
                                                              bool down) = 0;
     virtual void postKeyboardEvent(const KeyboardEvent& event) = 0;
+    // Runs `done` on the main thread once every event posted so far has been typed.
+    virtual void whenKeyboardIdle(std::function<void()> done) { post(std::move(done)); }
 };
 
 } // namespace tavrin

@@ -44,6 +44,18 @@ bool SettingsModel::maximumReachedShown() const {
     return !addButtonEnabled();
 }
 
+std::string SettingsModel::saveNotice() const {
+    std::string notice;
+    if (const auto& problem = controller_.storeProblem())
+        notice.append("Changes not saved: ").append(*problem);
+    if (const auto& problem = controller_.loginItemProblem()) {
+        if (!notice.empty())
+            notice += '\n';
+        notice.append("Start at login not changed: ").append(*problem);
+    }
+    return notice;
+}
+
 void SettingsModel::deleteItem(const Uuid& id) {
     auto items = controller_.menuItems();
     std::erase_if(items, [&](const MenuItem& item) { return item.id == id; });

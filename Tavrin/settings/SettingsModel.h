@@ -29,6 +29,9 @@ class SettingsModel {
     bool addButtonEnabled() const;
     bool maximumReachedShown() const;
 
+    // One line per thing that cannot be written right now; empty while everything is saved.
+    std::string saveNotice() const;
+
     void deleteItem(const Uuid& id);
     // Moves the entries at the source offsets, keeping their relative order, to stand before
     // the entry at `destination` (at the end when it equals the number of entries).

@@ -35,6 +35,9 @@ SettingsWindow::SettingsWindow(tavrin::ClickController& controller, QWidget* par
     layout->addWidget(buildMouseSection());
     layout->addWidget(buildItemsSection());
     layout->addWidget(buildGeneralSection());
+    saveNotice_ = new NoteLabel(QString(), NoteLabel::Tone::normal);
+    saveNotice_->setObjectName("saveNotice");
+    layout->addWidget(saveNotice_);
     layout->addStretch();
 
     observer_ = controller_.addObserver([this] { refresh(); });
@@ -175,6 +178,10 @@ void SettingsWindow::refresh() {
 
     enabledToggle_->setChecked(controller_.enabled());
     launchAtLoginToggle_->setChecked(controller_.launchAtLogin());
+
+    const QString notice = text(model_.saveNotice());
+    saveNotice_->setText(notice);
+    saveNotice_->setVisible(!notice.isEmpty());
 }
 
 void SettingsWindow::syncEditor() {

@@ -52,4 +52,5 @@ class SettingsWindow : public QWidget {
     QLabel* maximumReached_ = nullptr;
     QCheckBox* enabledToggle_ = nullptr;
     QCheckBox* launchAtLoginToggle_ = nullptr;
+    QLabel* saveNotice_ = nullptr;
 };

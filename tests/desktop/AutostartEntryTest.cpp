@@ -79,7 +79,9 @@ TEST_F(UserFolders, OnlyAShownEntryForThisProgramCountsAsEnabled) {
 TEST_F(UserFolders, UnwritableFoldersReportFailure) {
     QDir().mkpath(QFileInfo(entryPath()).path());
     ASSERT_TRUE(QDir().mkpath(entryPath() + "/occupied")); // a folder where the entry belongs
-    EXPECT_FALSE(AutostartEntry::enable(thisProgram()));
+    QString failure;
+    EXPECT_FALSE(AutostartEntry::enable(thisProgram(), &failure));
+    EXPECT_TRUE(failure.startsWith("could not write " + entryPath() + " (")) << qPrintable(failure);
     EXPECT_FALSE(AutostartEntry::disable());
     EXPECT_FALSE(AutostartEntry::isEnabled());
 }

@@ -72,3 +72,33 @@ TEST_F(Store, UnreadableBytesAreKeptBesideWithoutReplacingEarlierOnesOrFailQuiet
     blocked.writeBool("enabled", true);
     EXPECT_FALSE(blocked.keepUnreadable("menuItems", "bytes"));
 }
+
+TEST_F(Store, EveryWriteWritesTheWholeStateAndMakesGoodOneThatFailed) {
+    writeFile("[General]\nenabled=true\nassignedButton=4\nmenuItems=@ByteArray([])\n");
+    SettingsStore store(path());
+    // The folder goes while the utility runs, then a plain file stands in its way.
+    ASSERT_TRUE(QDir(dir.filePath(QStringLiteral("tavrin"))).removeRecursively());
+    QFile blocker(dir.filePath(QStringLiteral("tavrin")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    store.writeBool("enabled", false);
+    ASSERT_TRUE(store.lastFailure());
+    EXPECT_NE(store.lastFailure()->find(path().toStdString()), std::string::npos);
+
+    ASSERT_TRUE(blocker.remove());
+    store.writeInteger("assignedButton", 5);
+    EXPECT_FALSE(store.lastFailure());
+    SettingsStore next(path());
+    EXPECT_EQ(next.readBool("enabled"), false);
+    EXPECT_EQ(next.readInteger("assignedButton"), 5);
+    EXPECT_EQ(next.readData("menuItems"), "[]");
+}
+
+TEST_F(Store, AValueOfAnotherKindReadsAsItsTextInTheFile) {
+    const QByteArray list = R"([{"id": "a", "label": "x"}, "b"])";
+    writeFile("enabled=true\nmenuItems=" + list + "\n[Other]\nmenuItems=elsewhere\n");
+    SettingsStore store(path());
+    EXPECT_FALSE(store.readData("menuItems"));
+    EXPECT_EQ(store.readStoredText("menuItems"), list.toStdString());
+    EXPECT_FALSE(store.readStoredText("assignedButton"));
+}

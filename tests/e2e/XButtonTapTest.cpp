@@ -95,11 +95,15 @@ TEST_F(XButtonTapTest, AssignModeTakesEverySpareButtonUntilTheSetNarrows) {
 }
 
 TEST_F(XButtonTapTest, AButtonHeldByAnotherClientIsTakenOnTheNextTry) {
+    tap->setEnabled(true, WatchedButtons{28});
+    EXPECT_EQ(tap->watchState(), WatchState::beyondReach) << "X button 33 and up go ungrabbed";
     ASSERT_TRUE(user.grabButton(9));
     tap->setEnabled(true, WatchedButtons{4});
+    EXPECT_EQ(tap->watchState(), WatchState::heldByAnotherProgram);
     click({9}); // goes to the other client's grab
     user.ungrabButton(9);
     tap->setEnabled(true, WatchedButtons{4});
+    EXPECT_EQ(tap->watchState(), WatchState::watching);
     click({9});
     EXPECT_EQ(takeReports(2), (Seen{"press 4", "release 4"}));
     EXPECT_TRUE(user.takeSeenButtons().empty());

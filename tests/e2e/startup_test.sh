@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# The utility in the user's session: one instance, no display is an error, the tray menu
-# switches it off and opens the settings window, where "Assign button" takes the next spare
-# button before any application sees it; closing the window leaves the utility running.
+# The utility in the user's session: one instance per display (a later start, with the
+# display spelled another way and no tray, shows its settings window), no display is an
+# error, the tray menu switches it off and opens the settings window, where "Assign button"
+# takes the next spare button before any application sees it; closing the window leaves the
+# utility running.
 # Usage: startup_test.sh TAVRIN_BINARY XPEER_BINARY
 set -u
 TAVRIN=$1
@@ -12,12 +14,23 @@ stored() {
     grep -qx "$1" "$XDG_CONFIG_HOME/tavrin/tavrin.conf" 2>/dev/null
 }
 
+settings_window_shown() {
+    [ -n "$(xdotool search --onlyvisible --name '^Tavrin Settings$' 2>/dev/null)" ]
+}
+
 test_one_instance_and_none_without_a_display() {
     e2e_start_x
-    e2e_start_tavrin "$TAVRIN" || e2e_fail "tavrin did not start"
-    timeout 20 "$TAVRIN" >/dev/null 2>&1
+    e2e_launch_tavrin "$TAVRIN"
+    e2e_wait_for "the first instance to hold the display" "$E2E_XPEER" owner _TAVRIN_INSTANCE ||
+        e2e_fail "the first instance holds no display"
+    local message
+    message=$(DISPLAY="$DISPLAY.0" timeout 20 "$TAVRIN" 2>&1)
     e2e_expect_equal "exit status of a second instance" 0 $?
+    e2e_expect_equal "message of a second instance" \
+        "Tavrin is already running on this display; its settings window is shown." "$message"
+    e2e_wait_for "the settings window" settings_window_shown || e2e_fail "no settings window"
     kill -0 "$E2E_TAVRIN_PID" || e2e_fail "the first instance is gone"
+    e2e_expect_equal "warnings of the first instance" "" "$(grep -a '^tavrin\.' "$E2E_TAVRIN_LOG")"
 
     export XDG_CONFIG_HOME="$E2E_DIR/config-without-display"
     DISPLAY=:9999 timeout 20 "$TAVRIN" >/dev/null 2>&1

@@ -103,13 +103,22 @@ TEST_F(Controller, AStoredListLoadsWholeAndOnlyExactLowerCaseDefaultsAreCorrecte
 }
 
 TEST_F(Controller, AnUnreadableListIsKeptOnceAndNeverOverwrittenBeforeThat) {
-    for (const Stored& value : {Stored{std::string("[]")}, Stored{std::int64_t{3}}}) {
+    const std::string handWritten = R"([{"label": "mine"}, "by hand"])";
+    const std::pair<Stored, Strings> otherKinds[]{
+        {std::string("[]"), {}},
+        {std::int64_t{3}, {"3"}},
+        {FakePlatform::Text{handWritten}, {handWritten}},
+    };
+    for (const auto& [value, expectKept] : otherKinds) {
         FakePlatform fresh;
         fresh.store["menuItems"] = value;
         ClickController started(fresh);
         EXPECT_EQ(started.menuItems(), MenuItem::defaults());
         started.setMenuItems({});
-        EXPECT_TRUE(fresh.keptUnreadable.empty()) << "only undecodable bytes are kept";
+        Strings kept;
+        for (const auto& entry : fresh.keptUnreadable)
+            kept.push_back(entry.second);
+        EXPECT_EQ(kept, expectKept) << "an empty list loses nothing; a value of another kind would";
     }
     platform.store["menuItems"] = std::string("not json");
     platform.keepingFails = true;

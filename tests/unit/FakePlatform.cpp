@@ -1,6 +1,7 @@
 #include "FakePlatform.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace tavrin::testing {
 
@@ -62,8 +63,43 @@ Verdict FakePlatform::deliver(ButtonEventType type, int button) {
 void FakePlatform::showPopup(const std::vector<PopupRow>& rows,
                              const std::function<void(const PopupAction&)>& picked) {
     popupsShown.push_back(rows);
-    if (const auto choice = popupBehaviour ? popupBehaviour(rows) : std::nullopt)
+    popupOpen = true;
+    const auto choice = popupBehaviour ? popupBehaviour(rows) : std::nullopt;
+    popupOpen = false;
+    if (choice)
         picked(rows.at(*choice).action);
+}
+
+std::optional<std::string> FakePlatform::readStoredText(std::string_view key) {
+    const auto found = store.find(key);
+    if (found == store.end())
+        return std::nullopt;
+    return std::visit(
+        [](const auto& value) -> std::string {
+            using T = std::decay_t<decltype(value)>;
+            if constexpr (std::is_same_v<T, Text>)
+                return value.text;
+            else if constexpr (std::is_same_v<T, std::string>)
+                return value;
+            else if constexpr (std::is_same_v<T, bool>)
+                return value ? "true" : "false";
+            else
+                return std::to_string(value);
+        },
+        found->second);
+}
+
+void FakePlatform::whenKeyboardIdle(std::function<void()> done) {
+    if (typingHeld)
+        typingWaiters.push_back(std::move(done));
+    else
+        post(std::move(done));
+}
+
+void FakePlatform::finishTyping() {
+    typingHeld = false;
+    for (auto& done : std::exchange(typingWaiters, {}))
+        post(std::move(done));
 }
 
 std::optional<KeyboardEvent> FakePlatform::createKeyboardEvent(std::optional<SpecialKey> key,

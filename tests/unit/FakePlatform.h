@@ -10,7 +10,12 @@ namespace tavrin::testing {
 // An in-memory platform with a virtual clock; every operation is recorded for the tests.
 class FakePlatform : public Platform {
   public:
-    using StoredValue = std::variant<bool, std::int64_t, std::string>;
+    // A value the store holds as none of the three kinds (a hand-written list, say).
+    struct Text {
+        std::string text;
+        friend bool operator==(const Text&, const Text&) = default;
+    };
+    using StoredValue = std::variant<bool, std::int64_t, std::string, Text>;
     struct Write {
         std::string key;
         StoredValue value;
@@ -26,6 +31,7 @@ class FakePlatform : public Platform {
             enabled = on;
             watched = buttons;
         }
+        WatchState watchState() const override { return owner->tapWatchState; }
         FakePlatform* owner;
         TapCallback callback;
         bool enabled = false;
@@ -36,6 +42,12 @@ class FakePlatform : public Platform {
     std::map<std::string, StoredValue, std::less<>> store;
     bool trusted = false, loginItemRegistered = false, loginItemCallsFail = false;
     bool tapRefused = false, keepingFails = false;
+    // What an enabled tap reports for the one button it was asked to watch.
+    WatchState tapWatchState = WatchState::watching;
+    // While set, writes and keeps change nothing and fail for this reason.
+    std::optional<std::string> storeFailure;
+    // Typing runs until finishTyping() when set; otherwise it is done at once.
+    bool typingHeld = false;
     std::optional<int> keyboardEventsLeft; // nothing: no limit
     // Runs while the popup is open; returns the row to choose, or nothing to dismiss.
     std::function<std::optional<std::size_t>(const std::vector<PopupRow>&)> popupBehaviour;
@@ -47,6 +59,7 @@ class FakePlatform : public Platform {
     int promptCount = 0, helpOpened = 0, tapsCreated = 0;
     std::vector<std::vector<PopupRow>> popupsShown;
     std::vector<KeyboardEvent> postedKeyEvents;
+    int keyEventsIntoPopup = 0;
     FakeTap* activeTap = nullptr;
 
     // As the system would: only to an installed, enabled tap that watches the button.
@@ -55,6 +68,7 @@ class FakePlatform : public Platform {
     void advance(std::chrono::milliseconds by);
     void runPending() { advance(std::chrono::milliseconds(0)); }
     bool timerRunning() const { return timerAlive && *timerAlive; }
+    void finishTyping();
 
     void post(std::function<void()> task) override { postAfter({}, std::move(task)); }
     void postAfter(std::chrono::milliseconds delay, std::function<void()> task) override {
@@ -72,14 +86,20 @@ class FakePlatform : public Platform {
     void writeBool(std::string_view key, bool value) override { record(key, value); }
     void writeInteger(std::string_view key, std::int64_t value) override { record(key, value); }
     void writeData(std::string_view key, const std::string& bytes) override { record(key, bytes); }
+    std::optional<std::string> readStoredText(std::string_view key) override;
     bool keepUnreadableData(std::string_view key, const std::string& bytes) override {
-        if (!keepingFails)
+        const bool fails = keepingFails || storeFailure;
+        if (!fails)
             keptUnreadable.emplace_back(key, bytes);
-        return !keepingFails;
+        return !fails;
     }
+    std::optional<std::string> lastStoreFailure() override { return storeFailure; }
     bool loginItemEnabled() override { return loginItemRegistered; }
     bool registerLoginItem() override { return loginItemCall("register", true); }
     bool unregisterLoginItem() override { return loginItemCall("unregister", false); }
+    std::optional<std::string> lastLoginItemFailure() override {
+        return loginItemCallsFail ? std::optional<std::string>("fake refusal") : std::nullopt;
+    }
     bool isTrusted() override { return trusted; }
     bool isTrustedWithPrompt() override {
         ++promptCount;
@@ -93,7 +113,9 @@ class FakePlatform : public Platform {
                                                      bool down) override;
     void postKeyboardEvent(const KeyboardEvent& event) override {
         postedKeyEvents.push_back(event);
+        keyEventsIntoPopup += popupOpen ? 1 : 0;
     }
+    void whenKeyboardIdle(std::function<void()> done) override;
 
   private:
     struct Task {
@@ -108,6 +130,8 @@ class FakePlatform : public Platform {
         return std::get<T>(found->second);
     }
     void record(std::string_view key, StoredValue value) {
+        if (storeFailure)
+            return;
         writes.push_back({std::string(key), value});
         store.insert_or_assign(std::string(key), std::move(value));
     }
@@ -124,6 +148,8 @@ class FakePlatform : public Platform {
     std::vector<Task> tasks;
     std::uint64_t nextOrder = 0;
     std::shared_ptr<bool> timerAlive;
+    bool popupOpen = false;
+    std::vector<std::function<void()>> typingWaiters;
 };
 
 // Text entries labelled "a", "b", ...; and the labels of a list, joined.

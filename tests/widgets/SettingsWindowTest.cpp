@@ -158,6 +158,8 @@ class SettingsWindowTest : public QObject {
     void theTogglesFollowTheControllerBothWays() {
         Harness h(true);
         auto* enabled = h.child<QCheckBox>("enabledToggle");
+        auto* notice = h.child<QLabel>("saveNotice");
+        QVERIFY(!notice->isVisible());
         click(enabled);
         QCOMPARE(std::get<bool>(h.platform.store["enabled"]), false);
         h.controller->setEnabled(true); // as the tray menu does
@@ -168,6 +170,12 @@ class SettingsWindowTest : public QObject {
         h.platform.loginItemCallsFail = true;
         click(login);
         QVERIFY2(login->isChecked(), "a refused removal shows the switch on again");
+        QVERIFY(notice->isVisible());
+        QCOMPARE(notice->text(), QString("Start at login not changed: fake refusal"));
+        h.platform.storeFailure = "could not write /x (Permission denied)";
+        click(enabled);
+        QCOMPARE(notice->text(), QString("Changes not saved: could not write /x (Permission "
+                                         "denied)\nStart at login not changed: fake refusal"));
     }
 };
 

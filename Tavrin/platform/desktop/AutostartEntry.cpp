@@ -5,12 +5,22 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QLoggingCategory>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringList>
 #include <optional>
 
 namespace {
+
+Q_LOGGING_CATEGORY(autostartLog, "tavrin.autostart")
+
+bool failed(const QString& path, const QString& reason, QString* failure) {
+    qCWarning(autostartLog, "could not write %s: %s", qUtf8Printable(path), qUtf8Printable(reason));
+    if (failure)
+        *failure = QStringLiteral("could not write %1 (%2)").arg(path, reason);
+    return false;
+}
 
 const QString entryGroup = QStringLiteral("[Desktop Entry]");
 // Panels that honour these keys start the program after the tray is up.
@@ -153,10 +163,10 @@ bool AutostartEntry::isEnabled() {
            namesProgram(*program, QCoreApplication::applicationFilePath());
 }
 
-bool AutostartEntry::enable(const QString& programPath) {
+bool AutostartEntry::enable(const QString& programPath, QString* failure) {
     const QString path = filePath();
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        return false;
+        return failed(path, QStringLiteral("its folder cannot be created"), failure);
     const QStringList lines{
         entryGroup,
         QStringLiteral("Type=Application"),
@@ -171,15 +181,16 @@ bool AutostartEntry::enable(const QString& programPath) {
         QStringLiteral("X-LXQt-Need-Tray=true"),
     };
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        return false;
     const QByteArray content = (lines.join(u'\n') + u'\n').toUtf8();
-    if (file.write(content) != content.size())
-        return false;
-    return file.commit();
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text) ||
+        file.write(content) != content.size() || !file.commit())
+        return failed(path, file.errorString(), failure);
+    return true;
 }
 
-bool AutostartEntry::disable() {
+bool AutostartEntry::disable(QString* failure) {
     QFile file(filePath());
-    return !file.exists() || file.remove();
+    if (!file.exists() || file.remove())
+        return true;
+    return failed(file.fileName(), file.errorString(), failure);
 }

@@ -5,12 +5,10 @@
 #include "PopupMenu.h"
 #include "platform/x11/XButtonTap.h"
 #include "platform/x11/XInputAccess.h"
-#include "platform/x11/XKeyTyper.h"
 
 #include <QDeadlineTimer>
 #include <QMetaObject>
 #include <QTimer>
-
 #include <algorithm>
 
 namespace tavrin {
@@ -70,6 +68,9 @@ std::optional<std::int64_t> QtPlatform::readInteger(std::string_view key) {
 std::optional<std::string> QtPlatform::readData(std::string_view key) {
     return store_.readData(key);
 }
+std::optional<std::string> QtPlatform::readStoredText(std::string_view key) {
+    return store_.readStoredText(key);
+}
 void QtPlatform::writeBool(std::string_view key, bool value) {
     store_.writeBool(key, value);
 }
@@ -82,15 +83,27 @@ void QtPlatform::writeData(std::string_view key, const std::string& bytes) {
 bool QtPlatform::keepUnreadableData(std::string_view key, const std::string& bytes) {
     return store_.keepUnreadable(key, bytes);
 }
+std::optional<std::string> QtPlatform::lastStoreFailure() {
+    return store_.lastFailure();
+}
 
 bool QtPlatform::loginItemEnabled() {
     return AutostartEntry::isEnabled();
 }
 bool QtPlatform::registerLoginItem() {
-    return AutostartEntry::enable(programPath_);
+    QString failure;
+    const bool done = AutostartEntry::enable(programPath_, &failure);
+    loginItemFailure_ = done ? std::nullopt : std::optional(failure.toStdString());
+    return done;
 }
 bool QtPlatform::unregisterLoginItem() {
-    return AutostartEntry::disable();
+    QString failure;
+    const bool done = AutostartEntry::disable(&failure);
+    loginItemFailure_ = done ? std::nullopt : std::optional(failure.toStdString());
+    return done;
+}
+std::optional<std::string> QtPlatform::lastLoginItemFailure() {
+    return loginItemFailure_;
 }
 
 bool QtPlatform::isTrusted() {
@@ -113,29 +126,22 @@ void QtPlatform::showPopup(const std::vector<PopupRow>& rows,
     showPopupMenu(rows, picked);
 }
 
-XKeyTyper* QtPlatform::typer() {
-    if (!typerTried_) {
-        typerTried_ = true;
-        typer_ = XKeyTyper::create();
-    }
-    return typer_.get();
-}
-
 std::optional<KeyboardEvent> QtPlatform::createKeyboardEvent(std::optional<SpecialKey> key,
                                                              bool down) {
-    if (!typer())
-        return std::nullopt;
     return KeyboardEvent{key, down, {}};
 }
 
 void QtPlatform::postKeyboardEvent(const KeyboardEvent& event) {
-    XKeyTyper* keys = typer();
-    if (!keys)
-        return;
     if (event.key)
-        keys->pressSpecialKey(*event.key, event.down);
+        typing_.pressSpecialKey(*event.key, event.down);
     else if (event.down)
-        keys->typeText(event.text); // the whole text goes with the key-down
+        typing_.typeText(event.text); // the whole text goes with the key-down
+}
+
+void QtPlatform::whenKeyboardIdle(std::function<void()> done) {
+    typing_.afterQueued([this, done = std::move(done)]() mutable {
+        QMetaObject::invokeMethod(&context_, std::move(done), Qt::QueuedConnection);
+    });
 }
 
 } // namespace tavrin

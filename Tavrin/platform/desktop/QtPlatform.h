@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SettingsStore.h"
+#include "TypingWorker.h"
 #include "platform/Platform.h"
 
 #include <QObject>
@@ -8,8 +9,6 @@
 #include <memory>
 
 namespace tavrin {
-
-class XKeyTyper;
 
 // The platform on a Qt event loop over X11: the loop is the main queue, QSettings the store.
 class QtPlatform final : public Platform {
@@ -25,14 +24,17 @@ class QtPlatform final : public Platform {
     std::optional<bool> readBool(std::string_view key) override;
     std::optional<std::int64_t> readInteger(std::string_view key) override;
     std::optional<std::string> readData(std::string_view key) override;
+    std::optional<std::string> readStoredText(std::string_view key) override;
     void writeBool(std::string_view key, bool value) override;
     void writeInteger(std::string_view key, std::int64_t value) override;
     void writeData(std::string_view key, const std::string& bytes) override;
     bool keepUnreadableData(std::string_view key, const std::string& bytes) override;
+    std::optional<std::string> lastStoreFailure() override;
 
     bool loginItemEnabled() override;
     bool registerLoginItem() override;
     bool unregisterLoginItem() override;
+    std::optional<std::string> lastLoginItemFailure() override;
 
     bool isTrusted() override;
     bool isTrustedWithPrompt() override;
@@ -44,15 +46,14 @@ class QtPlatform final : public Platform {
     std::optional<KeyboardEvent> createKeyboardEvent(std::optional<SpecialKey> key,
                                                      bool down) override;
     void postKeyboardEvent(const KeyboardEvent& event) override;
+    void whenKeyboardIdle(std::function<void()> done) override;
 
   private:
-    XKeyTyper* typer();
-
     SettingsStore store_;
     QString programPath_;
-    QObject context_; // queued work dies with the platform
-    std::unique_ptr<XKeyTyper> typer_;
-    bool typerTried_ = false;
+    std::optional<std::string> loginItemFailure_;
+    QObject context_;     // queued work dies with the platform
+    TypingWorker typing_; // stopped before the context goes
 };
 
 } // namespace tavrin

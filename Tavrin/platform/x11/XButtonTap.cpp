@@ -4,6 +4,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QWindow>
 #include <cstdlib>
 #include <optional>
@@ -13,6 +14,8 @@
 namespace tavrin {
 
 namespace {
+
+Q_LOGGING_CATEGORY(x11Log, "tavrin.x11")
 
 // X buttons 4 to 7 are the scroll wheel; mice rarely report anything above this one.
 constexpr std::uint32_t highestSpareXButton = 32;
@@ -109,6 +112,26 @@ void XButtonTap::setEnabled(bool enabled, const WatchedButtons& buttons) {
         roundTrip();
     else
         grab(missing);
+    noteWatchState(enabled ? buttons.only : std::nullopt);
+}
+
+// Told once when the one watched button stops reaching the tap, not at every retry.
+void XButtonTap::noteWatchState(std::optional<int> only) {
+    WatchState state = WatchState::watching;
+    const auto xButton = only ? xButtonFor(*only) : std::nullopt;
+    if (only && !xButton)
+        state = WatchState::beyondReach;
+    else if (xButton && !grabbed_.contains(*xButton))
+        state = WatchState::heldByAnotherProgram;
+    if (state == watchState_)
+        return;
+    watchState_ = state;
+    if (state == WatchState::beyondReach)
+        qCWarning(x11Log, "button %d cannot be watched: X buttons above %u are not grabbed", *only,
+                  highestSpareXButton);
+    else if (state == WatchState::heldByAnotherProgram)
+        qCWarning(x11Log, "button %d (X button %u) cannot be watched: another program grabs it",
+                  *only, *xButton);
 }
 
 // Waits until the server has handled every request sent so far: when the caller goes on, the
@@ -146,6 +169,9 @@ void XButtonTap::grab(const std::set<std::uint32_t>& xButtons) {
         // A conflict with another client's grab comes back in the modifier list, not as an error.
         if (error || !reply || xcb_input_xi_passive_grab_device_modifiers_length(reply) > 0)
             refused.insert(request.xButton);
+        if (error)
+            qCWarning(x11Log, "grabbing X button %u failed with X error %u", request.xButton,
+                      error->error_code);
         std::free(reply);
         std::free(error);
     }

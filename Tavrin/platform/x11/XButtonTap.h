@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <xcb/xcb.h>
 
@@ -21,6 +22,7 @@ class XButtonTap final : public ButtonTap, public QAbstractNativeEventFilter {
     XButtonTap& operator=(const XButtonTap&) = delete;
 
     void setEnabled(bool enabled, const WatchedButtons& buttons) override;
+    WatchState watchState() const override { return watchState_; }
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
   private:
@@ -34,12 +36,14 @@ class XButtonTap final : public ButtonTap, public QAbstractNativeEventFilter {
     void grab(const std::set<std::uint32_t>& xButtons);
     void ungrab(std::uint32_t xButton);
     void roundTrip();
+    void noteWatchState(std::optional<int> only);
 
     xcb_connection_t* connection_;
     std::uint8_t xinputOpcode_;
     std::shared_ptr<TapCallback> callback_;
     std::set<std::uint32_t> watched_;
     std::set<std::uint32_t> grabbed_;
+    WatchState watchState_ = WatchState::watching;
     // Presses taken by the root grab whose release has not come yet: X button -> master device.
     std::map<std::uint32_t, std::uint16_t> heldOnRoot_;
     SeenEvent lastSeen_;
