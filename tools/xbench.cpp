@@ -61,8 +61,13 @@ bool namesClass(const Peer& x, xcb_window_t window, std::string_view wanted) {
     const std::string_view names(
         static_cast<const char*>(xcb_get_property_value(property.get())),
         static_cast<std::size_t>(xcb_get_property_value_length(property.get())));
-    return names.substr(0, names.find('\0')) == wanted ||
-           names.find(std::string(1, '\0') + std::string(wanted) + '\0') != std::string_view::npos;
+    const std::size_t end = names.find('\0');
+    if (names.substr(0, end) == wanted)
+        return true;
+    if (end == std::string_view::npos)
+        return false;
+    const std::string_view className = names.substr(end + 1);
+    return className.substr(0, className.find('\0')) == wanted;
 }
 
 int startup(const Peer& x, std::string_view wanted, char** command) {
