@@ -14,7 +14,6 @@
 #include <poll.h>
 #include <spawn.h>
 #include <stdexcept>
-#include <string>
 #include <string_view>
 #include <vector>
 
