@@ -3,7 +3,7 @@
 # missing. Needs root (or sudo) only when something is missing.
 set -euo pipefail
 
-build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6
+build=(cmake ninja-build gcc g++ pkg-config qt6-base-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6
        libx11-dev libxtst-dev libxcb1-dev libxcb-xtest0-dev libxcb-xinput-dev libxcb-xkb-dev
        libxkbcommon-dev libxkbcommon-x11-dev nlohmann-json3-dev libicu-dev
        libwayland-dev libwayland-bin wayland-protocols qt6-wayland)
