@@ -84,10 +84,10 @@ int main(int argc, char** argv) {
     // Native on a compositor that offers what Tavrin needs (or when there is no X display to
     // fall back on, so that the status tells what is missing); X11 everywhere else.
     std::unique_ptr<tavrin::WaylandConnection> wayland = tavrin::WaylandConnection::connect();
-    const bool x11 = x11DisplayReachable();
-    if (wayland && !wayland->missingProtocols().empty() && x11)
+    // The X display is tried only when needed: Xwayland may start on a first connection.
+    if (wayland && !wayland->missingProtocols().empty() && x11DisplayReachable())
         wayland.reset();
-    if (!wayland && !x11) {
+    if (!wayland && !x11DisplayReachable()) {
         std::fputs("Tavrin needs an X11 display or a Wayland compositor, and none could be "
                    "reached (are DISPLAY or WAYLAND_DISPLAY set?).\n",
                    stderr);
