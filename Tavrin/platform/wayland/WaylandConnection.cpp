@@ -13,7 +13,7 @@
 #include <wayland-client.h>
 #include <wayland-cursor.h>
 
-Q_LOGGING_CATEGORY(lcWayland, "tavrin.wayland")
+Q_LOGGING_CATEGORY(lcWayland, "tavrin.wayland", QtWarningMsg)
 
 namespace tavrin {
 namespace {

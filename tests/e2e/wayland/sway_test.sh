@@ -91,13 +91,16 @@ close_expected() {
     e2e_wait_for "the popup to close" popup_gone || e2e_fail "$1"
 }
 
-# Every button event that reached the field since the last call, once a click of button 2 has
-# come after them.
+# Every button event that reached the field since field_mark (or its start), once a click of
+# button 2 has come after them.
 field_buttons() {
     peer click 2
     e2e_wait_for "the field to see button 2" field_saw_button_2 ||
         e2e_fail "button 2 did not reach the field: $(cat "$E2E_DIR/field.err")"
     field_log_since | grep -E '^(press|release) [013-9]'
+}
+
+field_mark() {
     FIELD_SEEN=$(wc -l <"$FIELD_LOG")
 }
 
@@ -181,12 +184,16 @@ test_no_binding_outlives_tavrin() {
     # A killed instance leaves its binding; the next start removes it.
     e2e_launch_tavrin "$TAVRIN"
     e2e_wait_for "tavrin's binding" grep -qsx 4 "$(bindings_record)" || e2e_fail "no binding"
+    open_popup
+    peer key Escape
+    close_expected "Escape did not close the popup"
     kill -KILL "$E2E_TAVRIN_PID"
     wait "$E2E_TAVRIN_PID"
     e2e_write_settings false 4 "$ITEMS"
     e2e_launch_tavrin "$TAVRIN"
     e2e_wait_for "the leftover binding to go" eval '! test -e "$(bindings_record)"' ||
         e2e_fail "the record of the killed instance stayed"
+    field_mark
     e2e_expect_equal "buttons at the field after a restart" "$(printf 'press 9\nrelease 9')" \
         "$(peer click 9 && field_buttons)"
 }

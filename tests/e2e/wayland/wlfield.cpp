@@ -35,6 +35,10 @@ class ButtonLog final : public QObject {
             std::printf("%s %d\n", event->type() == QEvent::MouseButtonPress ? "press" : "release",
                         xButton(mouse->button()));
             std::fflush(stdout);
+            // Qt 6.4 crashes pasting an empty primary selection on Wayland: the middle button,
+            // the tests' marker, pastes nothing here.
+            if (mouse->button() == Qt::MiddleButton)
+                return true;
         }
         return QObject::eventFilter(watched, event);
     }
