@@ -144,6 +144,11 @@ void SwayButtonTap::setEnabled(bool enabled, const WatchedButtons& buttons) {
         }
     }
     record();
+    watchState_ = WatchState::watching;
+    if (enabled && buttons.only && !swayBindings::spareButtons().contains(*buttons.only))
+        watchState_ = WatchState::beyondReach;
+    else if (enabled && buttons.only && !bound_.contains(*buttons.only))
+        watchState_ = WatchState::heldByAnotherProgram;
 }
 
 void SwayButtonTap::record() const {

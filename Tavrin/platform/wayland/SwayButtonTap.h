@@ -27,6 +27,7 @@ class SwayButtonTap final : public ButtonTap {
     ~SwayButtonTap() override;
 
     void setEnabled(bool enabled, const WatchedButtons& buttons) override;
+    WatchState watchState() const override { return watchState_; }
 
   private:
     SwayButtonTap(std::unique_ptr<SwayIpcSocket> commands, std::unique_ptr<SwayIpcSocket> events,
@@ -43,6 +44,7 @@ class SwayButtonTap final : public ButtonTap {
     std::set<int> bound_;
     bool enabled_ = false;
     WatchedButtons watched_;
+    WatchState watchState_ = WatchState::watching;
     std::set<int> reportedTaken_;
 };
 

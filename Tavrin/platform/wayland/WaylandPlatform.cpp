@@ -7,6 +7,21 @@
 #include "WaylandConnection.h"
 
 namespace tavrin {
+namespace {
+
+// Compositors without sway's IPC give no way to take a button: the status says so.
+class UnwatchableButtons final : public ButtonTap {
+  public:
+    void setEnabled(bool enabled, const WatchedButtons& buttons) override {
+        reach_ = enabled && buttons.only ? WatchState::beyondReach : WatchState::watching;
+    }
+    WatchState watchState() const override { return reach_; }
+
+  private:
+    WatchState reach_ = WatchState::watching;
+};
+
+} // namespace
 
 WaylandPlatform::WaylandPlatform(std::unique_ptr<WaylandConnection> connection,
                                  const QString& storePath, const QString& programPath)
@@ -60,7 +75,7 @@ void WaylandPlatform::openAccessibilityHelp() {
 std::unique_ptr<ButtonTap> WaylandPlatform::createTap(TapCallback callback) {
     // Other compositors have no IPC of this kind: there the popup comes with tavrin --popup.
     if (qEnvironmentVariableIsEmpty("SWAYSOCK"))
-        return nullptr;
+        return std::make_unique<UnwatchableButtons>();
     return SwayButtonTap::create(std::move(callback));
 }
 

@@ -167,6 +167,12 @@ TEST(SwayButtonTap, BindsExactlyTheWatchedButtonsAndRemovesExactlyThose) {
         EXPECT_EQ(seen[1].type, ButtonEventType::release);
         EXPECT_EQ(seen[0].button, 4);
         EXPECT_EQ(seen[1].button, 4);
+        EXPECT_EQ(tap->watchState(), WatchState::watching);
+
+        tap->setEnabled(true, WatchedButtons{2}); // the user's
+        EXPECT_EQ(tap->watchState(), WatchState::heldByAnotherProgram);
+        tap->setEnabled(true, WatchedButtons{9}); // X button 14: sway has no name for it
+        EXPECT_EQ(tap->watchState(), WatchState::beyondReach);
     }
     EXPECT_EQ(sway.commands().back(), "unbindsym --whole-window button9");
     for (const std::string& command : sway.commands())
