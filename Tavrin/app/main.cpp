@@ -23,10 +23,12 @@
 namespace {
 
 constexpr const char* usage =
-    "Usage: tavrin [--help | --version]\n"
+    "Usage: tavrin [--help | --version | --popup]\n"
     "Tavrin turns a spare mouse button into a popup menu at the pointer; the entry you pick is\n"
     "typed into the application in front. It lives in the tray; its settings window assigns\n"
-    "the button and edits the entries. Settings: $XDG_CONFIG_HOME/tavrin/tavrin.conf.\n";
+    "the button and edits the entries. Settings: $XDG_CONFIG_HOME/tavrin/tavrin.conf.\n"
+    "--popup asks the Tavrin running on this display to open its popup at the pointer, for a\n"
+    "keyboard shortcut or a compositor's binding.\n";
 
 bool x11DisplayReachable() {
     xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
@@ -79,6 +81,12 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--version") == 0) {
             std::printf("Tavrin %s\n", TAVRIN_VERSION);
             return 0;
+        }
+        if (std::strcmp(argv[i], "--popup") == 0) {
+            if (InstanceChannel::send(InstanceChannel::Request::popup))
+                return 0;
+            std::fputs("No running Tavrin could be reached on this display.\n", stderr);
+            return 1;
         }
     }
     // Native on a compositor that offers what Tavrin needs (or when there is no X display to
@@ -139,9 +147,11 @@ int main(int argc, char** argv) {
     SettingsLauncher settings(controller);
     TrayIcon tray(controller, [&settings] { settings.open(); });
     if (instance) {
-        instance->listen([&settings](InstanceChannel::Request request) {
+        instance->listen([&settings, &controller](InstanceChannel::Request request) {
             if (request == InstanceChannel::Request::showSettings)
                 settings.open();
+            else if (request == InstanceChannel::Request::popup)
+                controller.openPopup();
         });
     }
     return QApplication::exec();
