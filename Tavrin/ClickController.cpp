@@ -249,6 +249,11 @@ Verdict ClickController::handle(const ButtonEvent& event) {
     return Verdict::swallow;
 }
 
+void ClickController::openPopup() {
+    if (accessibilityGranted_)
+        platform_.post(whileAlive(&ClickController::showPopup));
+}
+
 void ClickController::showPopup() {
     // The popup runs a nested loop; a press of the button meanwhile must not stack another.
     if (popupOpen_)

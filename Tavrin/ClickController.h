@@ -44,6 +44,8 @@ class ClickController {
     void beginAssign();
     void clearAssignedButton();
     void requestAccessibility();
+    // Opens the popup at the pointer as the button would (tavrin --popup).
+    void openPopup();
     void syncTap();
     Verdict handle(const ButtonEvent& event);
 

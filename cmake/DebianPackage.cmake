@@ -12,7 +12,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # tray icons) are loaded, not linked.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, qt6-wayland")
 # CPack indents the lines after the first and turns the empty one into a paragraph break.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "popup menu on a spare mouse button that types the chosen entry
 Tavrin turns one spare mouse button into a popup menu at the pointer. The
@@ -21,5 +21,6 @@ or as one special key such as Return, Escape or Tab.
 
 It lives in the tray, has a settings window where you assign the button and
 edit the entries, keeps its settings between runs and can start at login.
-It works in X11 sessions.")
+It works in X11 sessions and natively on sway and the other wlroots Wayland
+compositors.")
 include(CPack)

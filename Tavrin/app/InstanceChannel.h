@@ -15,7 +15,7 @@ class InstanceChannel : public QObject {
     Q_OBJECT
 
   public:
-    enum class Request : std::uint32_t { showSettings = 1 };
+    enum class Request : std::uint32_t { showSettings = 1, popup = 2 };
 
     // Takes the display for this process; nothing when another instance holds it already or
     // the display cannot be reached.

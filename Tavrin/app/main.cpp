@@ -4,20 +4,31 @@
 #include "SettingsLauncher.h"
 #include "SettingsStore.h"
 #include "TrayIcon.h"
+#include "WaylandConnection.h"
+#include "WaylandPlatform.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QLockFile>
+#include <QSocketNotifier>
+#include <QStandardPaths>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 namespace {
 
 constexpr const char* usage =
-    "Usage: tavrin [--help | --version]\n"
+    "Usage: tavrin [--help | --version | --popup]\n"
     "Tavrin turns a spare mouse button into a popup menu at the pointer; the entry you pick is\n"
     "typed into the application in front. It lives in the tray; its settings window assigns\n"
-    "the button and edits the entries. Settings: $XDG_CONFIG_HOME/tavrin/tavrin.conf.\n";
+    "the button and edits the entries. Settings: $XDG_CONFIG_HOME/tavrin/tavrin.conf.\n"
+    "--popup asks the Tavrin running on this display to open its popup at the pointer, for a\n"
+    "keyboard shortcut or a compositor's binding.\n";
 
 bool x11DisplayReachable() {
     xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
@@ -28,6 +39,36 @@ bool x11DisplayReachable() {
 
 // The running instance may be ending right now: then this start takes its place.
 constexpr int claimAttempts = 3;
+
+// Without an X display, one instance per Wayland display is all a lock can give.
+QString waylandLockPath() {
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty())
+        folder = QDir::tempPath();
+    return folder + QStringLiteral("/tavrin-%1.lock")
+                        .arg(qEnvironmentVariable("WAYLAND_DISPLAY").remove(u'/'));
+}
+
+// A termination request ends the event loop like Quit does, so that what Tavrin set up in the
+// compositor or the X server (bindings, grabs) is taken down again.
+int quitSignalSocket = -1;
+
+void quitOnSignals() {
+    int sockets[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0)
+        return;
+    quitSignalSocket = sockets[0];
+    auto* notifier = new QSocketNotifier(sockets[1], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, qApp, &QCoreApplication::quit);
+    struct sigaction action {};
+    action.sa_handler = [](int) {
+        const char byte = 1;
+        [[maybe_unused]] const auto written = write(quitSignalSocket, &byte, 1);
+    };
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(signal, &action, nullptr);
+}
 
 } // namespace
 
@@ -41,42 +82,77 @@ int main(int argc, char** argv) {
             std::printf("Tavrin %s\n", TAVRIN_VERSION);
             return 0;
         }
+        if (std::strcmp(argv[i], "--popup") == 0) {
+            if (InstanceChannel::send(InstanceChannel::Request::popup))
+                return 0;
+            std::fputs("No running Tavrin could be reached on this display.\n", stderr);
+            return 1;
+        }
     }
-    if (!x11DisplayReachable()) {
-        std::fputs("Tavrin needs an X11 display, and none could be reached (is DISPLAY set?).\n",
+    // Native on a compositor that offers what Tavrin needs (or when there is no X display to
+    // fall back on, so that the status tells what is missing); X11 everywhere else.
+    std::unique_ptr<tavrin::WaylandConnection> wayland = tavrin::WaylandConnection::connect();
+    // The X display is tried only when needed: Xwayland may start on a first connection.
+    if (wayland && !wayland->missingProtocols().empty() && x11DisplayReachable())
+        wayland.reset();
+    if (!wayland && !x11DisplayReachable()) {
+        std::fputs("Tavrin needs an X11 display or a Wayland compositor, and none could be "
+                   "reached (are DISPLAY or WAYLAND_DISPLAY set?).\n",
                    stderr);
         return 1;
     }
     // One instance per display; a later start asks it for its settings window, the one way in
     // without a tray.
     std::unique_ptr<InstanceChannel> instance;
-    for (int attempt = 0; !instance && attempt < claimAttempts; ++attempt) {
-        instance = InstanceChannel::claim();
-        if (!instance && InstanceChannel::send(InstanceChannel::Request::showSettings)) {
-            std::puts("Tavrin is already running on this display; its settings window is shown.");
-            return 0;
+    if (!wayland || x11DisplayReachable()) {
+        for (int attempt = 0; !instance && attempt < claimAttempts; ++attempt) {
+            instance = InstanceChannel::claim();
+            if (!instance && InstanceChannel::send(InstanceChannel::Request::showSettings)) {
+                std::puts(
+                    "Tavrin is already running on this display; its settings window is shown.");
+                return 0;
+            }
+        }
+        if (!instance) {
+            std::fputs(
+                "Tavrin could neither claim the display nor reach the instance holding it.\n",
+                stderr);
+            return 1;
         }
     }
-    if (!instance) {
-        std::fputs("Tavrin could neither claim the display nor reach the instance holding it.\n",
-                   stderr);
-        return 1;
-    }
-    qputenv("QT_QPA_PLATFORM", "xcb");
+    // Without Qt's Wayland plugin the windows go through Xwayland; the back-end stays native.
+    qputenv("QT_QPA_PLATFORM", wayland ? "wayland;xcb" : "xcb");
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavrin"));
     QApplication::setApplicationVersion(QStringLiteral(TAVRIN_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
+    quitOnSignals();
 
-    tavrin::QtPlatform platform(tavrin::SettingsStore::defaultPath(),
-                                QApplication::applicationFilePath());
-    tavrin::ClickController controller(platform);
+    QLockFile waylandLock(waylandLockPath());
+    if (!instance && !waylandLock.tryLock(0)) {
+        std::puts("Tavrin is already running on this Wayland display.");
+        return 0;
+    }
+
+    std::unique_ptr<tavrin::QtPlatform> platform;
+    if (wayland)
+        platform = std::make_unique<tavrin::WaylandPlatform>(std::move(wayland),
+                                                             tavrin::SettingsStore::defaultPath(),
+                                                             QApplication::applicationFilePath());
+    else
+        platform = std::make_unique<tavrin::QtPlatform>(tavrin::SettingsStore::defaultPath(),
+                                                        QApplication::applicationFilePath());
+    tavrin::ClickController controller(*platform);
     SettingsLauncher settings(controller);
     TrayIcon tray(controller, [&settings] { settings.open(); });
-    instance->listen([&settings](InstanceChannel::Request request) {
-        if (request == InstanceChannel::Request::showSettings)
-            settings.open();
-    });
+    if (instance) {
+        instance->listen([&settings, &controller](InstanceChannel::Request request) {
+            if (request == InstanceChannel::Request::showSettings)
+                settings.open();
+            else if (request == InstanceChannel::Request::popup)
+                controller.openPopup();
+        });
+    }
     return QApplication::exec();
 }

@@ -115,6 +115,14 @@ TEST_F(UserFolders, TheHelpPageIsWrittenToTheCacheOpenedAndAnOutdatedCopyReplace
     EXPECT_EQ(writeInputAccessHelp(), path);
     ASSERT_TRUE(page.open(QIODevice::ReadOnly));
     EXPECT_EQ(page.readAll(), html);
+    page.close();
+
+    // What this desktop lacks heads the page, as text.
+    EXPECT_EQ(writeInputAccessHelp("Missing: <zwlr_layer_shell_v1> & more"), path);
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    const QByteArray told = page.readAll();
+    EXPECT_TRUE(told.contains("Missing: &lt;zwlr_layer_shell_v1&gt; &amp; more"));
+    EXPECT_LT(told.indexOf("&lt;zwlr_layer_shell_v1&gt;"), told.indexOf("<h2>"));
 }
 
 #include "AutostartEntryTest.moc"

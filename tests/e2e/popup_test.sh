@@ -92,6 +92,20 @@ test_dismissing_or_releasing_the_held_button_types_nothing() {
     expect_typed_before_marker ""
 }
 
+test_tavrin_popup_asks_the_running_instance() {
+    local message
+    message=$("$TAVRIN" --popup 2>&1)
+    e2e_expect_equal "--popup with none running" \
+        "1 No running Tavrin could be reached on this display." "$? $message"
+    start
+    "$TAVRIN" --popup || e2e_fail "--popup failed with tavrin running"
+    e2e_wait_popup || e2e_fail "no popup after --popup"
+    [ "$E2E_POPUP_X $E2E_POPUP_Y" = "400 300" ] ||
+        e2e_fail "popup at $E2E_POPUP_X,$E2E_POPUP_Y instead of at the pointer (400,300)"
+    close_popup key Down Return
+    expect_typed "@"
+}
+
 e2e_init
 e2e_start_x || exit 1
 e2e_start_xev || e2e_fail "xev did not start"
@@ -101,4 +115,5 @@ e2e_run_test "the button opens the popup and only it is kept from xev" \
 e2e_run_test "rows chosen by mouse and keyboard are typed" test_rows_chosen_by_mouse_and_keyboard_are_typed
 e2e_run_test "dismissing or releasing the held button types nothing" \
     test_dismissing_or_releasing_the_held_button_types_nothing
+e2e_run_test "tavrin --popup asks the running instance" test_tavrin_popup_asks_the_running_instance
 exit $((${E2E_FAILED:-0} > 0))

@@ -13,11 +13,14 @@ const QString pageResource = QStringLiteral(":/tavrin/help/input-access.html");
 
 } // namespace
 
-QString writeInputAccessHelp() {
+QString writeInputAccessHelp(const QString& situation) {
     QFile page(pageResource);
     if (!page.open(QIODevice::ReadOnly))
         return {};
-    const QByteArray content = page.readAll();
+    QByteArray content = page.readAll();
+    if (!situation.isEmpty())
+        content.replace("<!-- situation -->",
+                        "<p><strong>" + situation.toHtmlEscaped().toUtf8() + "</strong></p>");
 
     const QString folder =
         QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/tavrin";
@@ -33,8 +36,8 @@ QString writeInputAccessHelp() {
     return path;
 }
 
-void openInputAccessHelp() {
-    const QString path = writeInputAccessHelp();
+void openInputAccessHelp(const QString& situation) {
+    const QString path = writeInputAccessHelp(situation);
     if (!path.isEmpty())
         QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }

@@ -110,6 +110,10 @@ QString fromUtf8(const std::string& text) {
 
 } // namespace
 
+std::unique_ptr<QStyle> createPopupRowStyle() {
+    return std::make_unique<PopupRowStyle>();
+}
+
 PopupMenu::PopupMenu(const std::vector<PopupRow>& rows) {
     for (std::size_t index = 0; index < rows.size(); ++index) {
         // The action's own text feeds mnemonics and the shortcut column: doubled ampersands
@@ -133,9 +137,9 @@ void showPopupMenu(const std::vector<PopupRow>& rows,
     std::optional<PopupAction> choice;
     {
         // Declared first so that it outlives the menu that uses it.
-        PopupRowStyle style;
+        const std::unique_ptr<QStyle> style = createPopupRowStyle();
         PopupMenu menu(rows);
-        menu.setStyle(&style);
+        menu.setStyle(style.get());
         const QList<QAction*> actions = menu.actions();
         if (const QAction* chosen = menu.exec(QCursor::pos())) {
             const auto index = static_cast<std::size_t>(actions.indexOf(chosen));

@@ -4,8 +4,10 @@
 
 #include <QMenu>
 #include <functional>
+#include <memory>
 #include <vector>
 
+class QStyle;
 class QStyleOptionMenuItem;
 
 namespace tavrin {
@@ -19,6 +21,9 @@ class PopupMenu final : public QMenu {
   protected:
     void initStyleOption(QStyleOptionMenuItem* option, const QAction* action) const override;
 };
+
+// The style that draws the rows; it must outlive the menus that use it.
+std::unique_ptr<QStyle> createPopupRowStyle();
 
 // Opens the rows at the pointer and returns once the menu has closed; picked receives a copy of
 // the chosen row's action.

@@ -11,7 +11,8 @@
 namespace tavrin {
 
 // The platform on a Qt event loop over X11: the loop is the main queue, QSettings the store.
-class QtPlatform final : public Platform {
+// The Wayland platform replaces the button, the popup, the typing and the trust check.
+class QtPlatform : public Platform {
   public:
     QtPlatform(const QString& storePath, const QString& programPath);
     ~QtPlatform() override;

@@ -71,24 +71,6 @@ Reply<xcb_xkb_get_state_reply_t> keyboardState(xcb_connection_t* connection) {
         connection, xcb_xkb_get_state(connection, XCB_XKB_ID_USE_CORE_KBD), nullptr));
 }
 
-xkb_keysym_t keysymOf(SpecialKey key) {
-    switch (key) {
-    case SpecialKey::returnKey:
-        return XKB_KEY_Return;
-    case SpecialKey::escape:
-        return XKB_KEY_Escape;
-    case SpecialKey::tab:
-        return XKB_KEY_Tab;
-    case SpecialKey::delete_:
-        return XKB_KEY_BackSpace;
-    case SpecialKey::forwardDelete:
-        return XKB_KEY_Delete;
-    case SpecialKey::space:
-        return XKB_KEY_space;
-    }
-    return XKB_KEY_NoSymbol;
-}
-
 // The server's keysym maps of the keys first..last, and the keyboard's keycode range.
 struct ServerKeySymMaps {
     KeySymMaps maps;
@@ -358,7 +340,8 @@ void XKeyTyper::pressSpecialKey(SpecialKey key, bool down) {
     const auto state = keyboardState(connection_);
     if (!keymap || !state)
         return;
-    const auto stroke = KeymapIndex(keymap.get()).strokeFor(keysymOf(key), state->group);
+    const auto stroke =
+        KeymapIndex(keymap.get()).strokeFor(keymap::keysymForSpecialKey(key), state->group);
     if (!stroke || stroke->modifiers != 0 || stroke->group != state->group)
         return;
     pressed = static_cast<xcb_keycode_t>(stroke->keycode);

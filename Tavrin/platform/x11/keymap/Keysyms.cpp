@@ -28,6 +28,24 @@ bool isKeypad(xkb_keysym_t keysym) {
 
 } // namespace
 
+xkb_keysym_t keysymForSpecialKey(SpecialKey key) {
+    switch (key) {
+    case SpecialKey::returnKey:
+        return XKB_KEY_Return;
+    case SpecialKey::escape:
+        return XKB_KEY_Escape;
+    case SpecialKey::tab:
+        return XKB_KEY_Tab;
+    case SpecialKey::delete_:
+        return XKB_KEY_BackSpace;
+    case SpecialKey::forwardDelete:
+        return XKB_KEY_Delete;
+    case SpecialKey::space:
+        return XKB_KEY_space;
+    }
+    return XKB_KEY_NoSymbol;
+}
+
 std::optional<xkb_keysym_t> keysymForCharacter(char32_t codePoint) {
     if (codePoint == U'\n' || codePoint == U'\r')
         return XKB_KEY_Return;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SpecialKey.h"
+
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -15,6 +17,9 @@ std::optional<xkb_keysym_t> keysymForCharacter(char32_t codePoint);
 // keysym of one character compare equal. Keysyms without a character (Escape, BackSpace) stay
 // as they are; keypad keysyms, which depend on NumLock, give nothing.
 std::optional<xkb_keysym_t> normalizedKeysym(xkb_keysym_t keysym);
+
+// The keysym of a special key.
+xkb_keysym_t keysymForSpecialKey(SpecialKey key);
 
 // The code points of UTF-16 text; a lone surrogate becomes U+FFFD.
 std::vector<char32_t> codePoints(std::u16string_view text);

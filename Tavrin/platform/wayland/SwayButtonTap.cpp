@@ -1,0 +1,193 @@
+#include "SwayButtonTap.h"
+
+#include "SwayBindings.h"
+#include "SwayIpc.h"
+#include "SwayIpcSocket.h"
+#include "WaylandConnection.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <algorithm>
+
+namespace tavrin {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto replyTimeout = 2000ms;
+
+std::string swaySocketPath() {
+    return qEnvironmentVariable("SWAYSOCK").toStdString();
+}
+
+// One record per Wayland display; it names the sway it belongs to, whose bindings die with it.
+QString recordPath() {
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty())
+        folder = QDir::tempPath();
+    return folder + QStringLiteral("/tavrin-%1.sway-bindings")
+                        .arg(qEnvironmentVariable("WAYLAND_DISPLAY").remove(u'/'));
+}
+
+bool succeeded(const std::optional<swayIpc::Message>& reply) {
+    if (!reply)
+        return false;
+    const auto results = swayIpc::commandResults(reply->payload);
+    return !results.empty() && std::all_of(results.begin(), results.end(),
+                                           [](const auto& result) { return result.success; });
+}
+
+} // namespace
+
+bool SwayButtonTap::reachable() {
+    const auto socket = SwayIpcSocket::connect(swaySocketPath());
+    return socket && socket->request(swayIpc::getConfig, "", replyTimeout).has_value();
+}
+
+std::unique_ptr<SwayButtonTap> SwayButtonTap::create(TapCallback callback) {
+    auto commands = SwayIpcSocket::connect(swaySocketPath());
+    auto events = SwayIpcSocket::connect(swaySocketPath());
+    if (!commands || !events)
+        return nullptr;
+    const auto reply =
+        events->request(swayIpc::subscribe, R"(["binding", "workspace"])", replyTimeout);
+    if (!reply || !swayIpc::subscribed(reply->payload)) {
+        qCWarning(lcWayland) << "sway refused to report its binding events";
+        return nullptr;
+    }
+    return std::unique_ptr<SwayButtonTap>(
+        new SwayButtonTap(std::move(commands), std::move(events), std::move(callback)));
+}
+
+void SwayButtonTap::removeLeftovers() {
+    QFile file(recordPath());
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    file.close();
+    if (lines.value(0).toStdString() == swaySocketPath()) {
+        if (const auto socket = SwayIpcSocket::connect(swaySocketPath())) {
+            for (qsizetype index = 1; index < lines.size(); ++index) {
+                bool isNumber = false;
+                const int button = lines[index].toInt(&isNumber);
+                if (isNumber && swayBindings::spareButtons().contains(button))
+                    socket->request(swayIpc::runCommand, swayBindings::unbindCommand(button),
+                                    replyTimeout);
+            }
+        }
+    }
+    file.remove();
+}
+
+SwayButtonTap::SwayButtonTap(std::unique_ptr<SwayIpcSocket> commands,
+                             std::unique_ptr<SwayIpcSocket> events, TapCallback callback)
+    : commands_(std::move(commands)), events_(std::move(events)),
+      notifier_(events_->fd(), QSocketNotifier::Read),
+      callback_(std::make_shared<TapCallback>(std::move(callback))) {
+    QObject::connect(&notifier_, &QSocketNotifier::activated, &notifier_, [this] { readEvents(); });
+    // An event may have come with the subscription's reply.
+    readEvents();
+}
+
+SwayButtonTap::~SwayButtonTap() {
+    setEnabled(false, {});
+}
+
+bool SwayButtonTap::run(const std::string& command) {
+    return succeeded(commands_->request(swayIpc::runCommand, command, replyTimeout));
+}
+
+std::set<int> SwayButtonTap::buttonsTheUserBound() {
+    const auto reply = commands_->request(swayIpc::getConfig, "", replyTimeout);
+    const auto text = reply ? swayIpc::configText(reply->payload) : std::nullopt;
+    return text ? swayBindings::buttonsBoundIn(*text) : std::set<int>{};
+}
+
+void SwayButtonTap::setEnabled(bool enabled, const WatchedButtons& buttons) {
+    enabled_ = enabled;
+    watched_ = buttons;
+    std::set<int> wanted;
+    if (enabled) {
+        for (const int button : swayBindings::spareButtons()) {
+            if (!buttons.only || *buttons.only == button)
+                wanted.insert(button);
+        }
+    }
+    for (auto it = bound_.begin(); it != bound_.end();) {
+        if (wanted.contains(*it)) {
+            ++it;
+            continue;
+        }
+        if (!run(swayBindings::unbindCommand(*it)))
+            qCWarning(lcWayland) << "sway did not remove the binding of button" << *it;
+        it = bound_.erase(it);
+    }
+    std::set<int> missing;
+    std::set_difference(wanted.begin(), wanted.end(), bound_.begin(), bound_.end(),
+                        std::inserter(missing, missing.end()));
+    const std::set<int> taken = missing.empty() ? std::set<int>{} : buttonsTheUserBound();
+    for (const int button : missing) {
+        if (taken.contains(button)) {
+            if (reportedTaken_.insert(button).second)
+                qCWarning(lcWayland)
+                    << "Button" << button << "is bound in sway's configuration; that binding stays";
+            continue;
+        }
+        // Recorded before it exists: a crash in between leaves a removal that finds nothing.
+        bound_.insert(button);
+        record();
+        if (!run(swayBindings::bindCommand(button))) {
+            qCWarning(lcWayland) << "sway refused to bind button" << button;
+            bound_.erase(button);
+        }
+    }
+    record();
+    watchState_ = WatchState::watching;
+    if (enabled && buttons.only && !swayBindings::spareButtons().contains(*buttons.only))
+        watchState_ = WatchState::beyondReach;
+    else if (enabled && buttons.only && !bound_.contains(*buttons.only))
+        watchState_ = WatchState::heldByAnotherProgram;
+}
+
+void SwayButtonTap::record() const {
+    if (bound_.empty()) {
+        QFile::remove(recordPath());
+        return;
+    }
+    QByteArray content = QByteArray::fromStdString(swaySocketPath()) + '\n';
+    for (const int button : bound_)
+        content += QByteArray::number(button) + '\n';
+    QSaveFile file(recordPath());
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit())
+        qCWarning(lcWayland) << "Could not record sway's bindings in" << recordPath();
+}
+
+void SwayButtonTap::readEvents() {
+    const bool open = events_->readAvailable();
+    // The callback may narrow the bindings (assign mode ends) or retire this tap.
+    const auto callback = callback_;
+    while (const auto event = events_->nextEvent()) {
+        if (event->type == swayIpc::workspaceEvent && swayIpc::isReload(event->payload)) {
+            // The configuration read again holds none of ours, and perhaps new ones of the user.
+            bound_.clear();
+            reportedTaken_.clear();
+            setEnabled(enabled_, watched_);
+        }
+        if (event->type != swayIpc::bindingEvent)
+            continue;
+        const auto command = swayIpc::ranBindingCommand(event->payload);
+        const auto button = command ? swayBindings::buttonOfCommand(*command) : std::nullopt;
+        if (!button)
+            continue;
+        (*callback)({ButtonEventType::press, *button});
+        (*callback)({ButtonEventType::release, *button});
+    }
+    if (!open) {
+        qCWarning(lcWayland) << "sway's IPC connection is closed; no more button events";
+        notifier_.setEnabled(false);
+    }
+}
+
+} // namespace tavrin

@@ -1,0 +1,71 @@
+# Headless sway for the Wayland end-to-end tests; source after harness.sh and e2e_init.
+#
+#   sway_as_user "$0" "$@"   when run as root: re-runs the script as an unprivileged user
+#                            (created when missing), since sway refuses to run as root, from
+#                            copies of it, the harness and the files among its arguments
+#   sway_start               headless sway on a 1280x800 output; exports WAYLAND_DISPLAY and
+#                            SWAYSOCK, drops DISPLAY
+#   swaymsg_quiet ARGS...    swaymsg on that sway, output dropped
+
+SWAY_TEST_USER=${SWAY_TEST_USER:-tavrin-e2e}
+
+sway_as_user() {
+    [ "$(id -u)" -eq 0 ] || return 0
+    if ! id -u "$SWAY_TEST_USER" >/dev/null 2>&1; then
+        useradd --system --no-create-home --shell /usr/sbin/nologin "$SWAY_TEST_USER" || exit 1
+    fi
+    # The checkout may lie where that user cannot read (root's home): the script, the harness
+    # and the files named on the command line go to a folder of the user's first.
+    local script=$1 stage arg index=0
+    shift
+    stage=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-sway-stage.XXXXXX") || exit 1
+    mkdir -p "$stage/e2e/wayland"
+    cp "$(dirname "${BASH_SOURCE[0]}")/../harness.sh" "$stage/e2e/"
+    cp "$(dirname "${BASH_SOURCE[0]}")"/*.sh "$stage/e2e/wayland/"
+    [ -e "$stage/e2e/wayland/${script##*/}" ] || cp "$script" "$stage/e2e/wayland/"
+    local args=()
+    for arg in "$@"; do
+        if [ -f "$arg" ]; then
+            index=$((index + 1))
+            mkdir "$stage/$index"
+            cp -p "$arg" "$stage/$index/"
+            arg="$stage/$index/${arg##*/}"
+        fi
+        args+=("$arg")
+    done
+    chown -R "$SWAY_TEST_USER" "$stage"
+    cd "$stage" || exit 1
+    TAVRIN_E2E_DIR="$stage/e2e" runuser -u "$SWAY_TEST_USER" -- \
+        bash "$stage/e2e/wayland/${script##*/}" "${args[@]}"
+    local status=$?
+    rm -rf "$stage"
+    exit "$status"
+}
+
+sway_start() {
+    local config="$E2E_DIR/sway.config"
+    cat >"$config" <<'CONFIG'
+output HEADLESS-1 resolution 1280x800 position 0 0
+xwayland disable
+focus_follows_mouse no
+default_border none
+CONFIG
+    env WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+        sway --config "$config" >"$E2E_DIR/sway.log" 2>&1 &
+    E2E_PIDS+=($!)
+    SWAY_PID=$!
+    e2e_wait_for "sway's sockets" sway__sockets || return 1
+    unset DISPLAY
+}
+
+sway__sockets() {
+    kill -0 "$SWAY_PID" 2>/dev/null || e2e_fail "sway exited: $(tail -n5 "$E2E_DIR/sway.log")"
+    local ipc
+    ipc=$(ls "$XDG_RUNTIME_DIR"/sway-ipc.*."$SWAY_PID".sock 2>/dev/null | head -n1)
+    [ -n "$ipc" ] && [ -S "$XDG_RUNTIME_DIR/wayland-1" ] || return 1
+    export SWAYSOCK=$ipc WAYLAND_DISPLAY=wayland-1
+}
+
+swaymsg_quiet() {
+    swaymsg "$@" >/dev/null
+}
