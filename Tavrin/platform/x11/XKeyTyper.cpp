@@ -41,10 +41,10 @@ using Keysyms = std::array<xkb_keysym_t, 2>;
 // the old binding, and after a change it must have fetched the new keymap before a key is typed
 // with it. Clients that answer pings say when they have; a busy one may take long to answer.
 constexpr auto answerLimit = 3000ms;
-// For the others (Xlib programs such as xterm, which fetch a keymap in order with their keys),
-// margins measured with xterm and xev stand in: a fixed part and a part for each key event.
-constexpr auto catchUpMargin = 20ms;
-constexpr auto catchUpPerEvent = 50us;
+// For the others (plain Xlib programs such as xterm), margins measured with xterm and xev stand
+// in, with room for a loaded machine: a fixed part and a part for each key event.
+constexpr auto catchUpMargin = 30ms;
+constexpr auto catchUpPerEvent = 100us;
 
 template <typename T> struct FreeDeleter {
     void operator()(T* pointer) const { std::free(pointer); }
