@@ -139,8 +139,7 @@ application_typing_rows() {
         application_typing_row "$application: xdotool type (12 ms)" "$expected" \
             xdotool type --file "$expected"
         # The window manager may still be busy with xdotool's keymap changes, deaf to a TERM.
-        kill -9 "${E2E_PIDS[@]:first}" 2>/dev/null
-        e2e__stop_from "$first"
+        { kill -9 "${E2E_PIDS[@]:first}" && e2e__stop_from "$first"; } 2>/dev/null
     done
 }
 
