@@ -48,14 +48,6 @@ expect_clean_exit_without_x() {
         e2e_fail "the sanitizers reported an error: $(grep -a -m1 'ERROR\|runtime error:' "$E2E_TAVRIN_LOG")"
 }
 
-choose_row() {
-    xdotool click 9
-    e2e_wait_popup || e2e_fail "no popup after a click of button 9"
-    # shellcheck disable=SC2046
-    xdotool mousemove $(e2e_row_point "$1" "$ROWS") click 1
-    e2e_wait_no_popup || e2e_fail "the popup stayed open after a choice"
-}
-
 typed_text_ends_with() {
     [[ $(e2e_xev_text) == *"$1" ]]
 }
@@ -64,19 +56,9 @@ typed_text_ends_with() {
 # before it has been typed.
 wait_until_typing_done() {
     xdotool mousemove 400 300
-    choose_row "$MARKER_ROW"
+    e2e_choose_row "$MARKER_ROW" "$ROWS"
     e2e_wait_for "the marker typed after the long text" typed_text_ends_with Z ||
         e2e_fail "no marker typed; the text ends in [$(e2e_xev_text | tail -c 40)]"
-}
-
-key_presses_at_xev() {
-    grep -ac '^KeyPress event' "$E2E_XEV_LOG"
-}
-
-start_typing_the_long_text() {
-    choose_row "$LONG_ROW"
-    e2e_wait_for "the long text to start arriving" eval '(($(key_presses_at_xev) >= 20))' ||
-        e2e_fail "the long text did not start arriving"
 }
 
 # The X server goes away while idle, with the popup open, or while a long text is typed.
@@ -84,7 +66,7 @@ test_x_server_gone() {
     start us
     case $1 in
     popup) xdotool mousedown 9 && e2e_wait_popup || e2e_fail "no popup while button 9 is held" ;;
-    typing) start_typing_the_long_text ;;
+    typing) e2e_start_typing "$LONG_ROW" "$ROWS" ;;
     esac
     expect_clean_exit_without_x
 }
@@ -98,14 +80,14 @@ keymap_dump() {
 expect_layout_kept_after_switch_while_typing() {
     local layout=("$@")
     start us
-    start_typing_the_long_text
+    e2e_start_typing "$LONG_ROW" "$ROWS"
     setxkbmap -rules evdev "${layout[@]}" || e2e_fail "setxkbmap ${layout[*]} failed"
     local pressesAtSwitch
-    pressesAtSwitch=$(key_presses_at_xev)
+    pressesAtSwitch=$(e2e_xev_key_presses)
     wait_until_typing_done
     kill -0 "$E2E_TAVRIN_PID" || e2e_fail "tavrin exited"
     # The marker takes at most two presses (Shift and Z); more came from the long text.
-    (($(key_presses_at_xev) > pressesAtSwitch + 2)) ||
+    (($(e2e_xev_key_presses) > pressesAtSwitch + 2)) ||
         e2e_fail "the long text was typed before the switch, so the switch came too late"
 
     local left fresh

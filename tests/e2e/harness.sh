@@ -31,7 +31,13 @@
 #   e2e_xev_buttons                "press N" / "release N" per button event xev saw
 #   e2e_xev_keysyms                keysym names of the key presses xev saw, one a line
 #   e2e_xev_text                   the text that xev's key presses produced, as raw bytes
+#   e2e_xev_key_presses            how many key presses xev saw
 #   e2e_row_point ROW ROWS         "X Y" in the middle of row ROW (from 1) of ROWS equal rows
+#   e2e_choose_row ROW ROWS        opens the popup with X button 9, clicks row ROW of ROWS and
+#                                  waits for the popup to close
+#   e2e_start_typing ROW ROWS      chooses row ROW and waits for its (long) text to arrive at xev
+#   e2e_stored LINE                the store file holds LINE
+#   e2e_warnings                   the utility's warning lines so far
 #   e2e_fail MESSAGE / e2e_expect_equal WHAT EXPECTED ACTUAL
 #                                  report a failure with the logs and exit 1
 #   e2e_run_test NAME FUNCTION [ARGS...]
@@ -193,6 +199,25 @@ e2e_row_point() {
     echo "$((E2E_POPUP_X + E2E_POPUP_WIDTH / 2))" \
         "$((E2E_POPUP_Y + (E2E_POPUP_HEIGHT * (2 * $1 - 1)) / (2 * $2)))"
 }
+
+e2e_xev_key_presses() { grep -ac '^KeyPress event' "$E2E_XEV_LOG"; }
+
+e2e_choose_row() {
+    xdotool click 9
+    e2e_wait_popup || e2e_fail "no popup after a click of button 9"
+    # shellcheck disable=SC2046
+    xdotool mousemove $(e2e_row_point "$1" "$2") click 1
+    e2e_wait_no_popup || e2e_fail "the popup stayed open after a choice"
+}
+
+e2e_start_typing() {
+    e2e_choose_row "$1" "$2"
+    e2e_wait_for "the long text to start arriving" eval '(($(e2e_xev_key_presses) >= 20))' ||
+        e2e_fail "the long text did not start arriving"
+}
+
+e2e_stored() { grep -qx "$1" "$XDG_CONFIG_HOME/tavrin/tavrin.conf" 2>/dev/null; }
+e2e_warnings() { grep -a '^tavrin\.' "$E2E_TAVRIN_LOG"; }
 
 e2e_fail() {
     echo "FAIL: $*" >&2

@@ -31,12 +31,6 @@ close_popup() {
     e2e_wait_no_popup || e2e_fail "the popup stayed open after xdotool $*"
 }
 
-choose_row() {
-    open_popup click 9
-    # shellcheck disable=SC2046
-    close_popup mousemove $(e2e_row_point "$1" "$ROWS") click 1
-}
-
 typed_text_is() {
     [ "$(e2e_xev_text)" = "$1" ]
 }
@@ -50,7 +44,7 @@ expect_typed() {
 # key that reached xev instead of the popup) before it is there too.
 expect_typed_before_marker() {
     xdotool mousemove 400 300
-    choose_row 4
+    e2e_choose_row 4 "$ROWS"
     e2e_wait_for "the marker at xev" eval '[[ $(e2e_xev_text) == *Z ]]' ||
         e2e_fail "typed [$(e2e_xev_text)], no marker"
     e2e_expect_equal "typed text" "$1Z" "$(e2e_xev_text)"
@@ -72,7 +66,7 @@ test_the_button_opens_the_popup_and_only_it_is_kept_from_the_application() {
 
 test_rows_chosen_by_mouse_and_keyboard_are_typed() {
     start
-    choose_row 2
+    e2e_choose_row 2 "$ROWS"
     expect_typed "ok, wörld"
     open_popup click 9
     close_popup key d Down Down Down Return

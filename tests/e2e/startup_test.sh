@@ -10,10 +10,6 @@ TAVRIN=$1
 export E2E_XPEER=$2
 source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
 
-stored() {
-    grep -qx "$1" "$XDG_CONFIG_HOME/tavrin/tavrin.conf" 2>/dev/null
-}
-
 settings_window_shown() {
     [ -n "$(xdotool search --onlyvisible --name '^Tavrin Settings$' 2>/dev/null)" ]
 }
@@ -30,7 +26,7 @@ test_one_instance_and_none_without_a_display() {
         "Tavrin is already running on this display; its settings window is shown." "$message"
     e2e_wait_for "the settings window" settings_window_shown || e2e_fail "no settings window"
     kill -0 "$E2E_TAVRIN_PID" || e2e_fail "the first instance is gone"
-    e2e_expect_equal "warnings of the first instance" "" "$(grep -a '^tavrin\.' "$E2E_TAVRIN_LOG")"
+    e2e_expect_equal "warnings of the first instance" "" "$(e2e_warnings)"
 
     export XDG_CONFIG_HOME="$E2E_DIR/config-without-display"
     DISPLAY=:9999 timeout 20 "$TAVRIN" >/dev/null 2>&1
@@ -46,7 +42,7 @@ test_the_tray_menu_switches_the_button_off() {
     e2e_open_tray_menu || e2e_fail "a left click on the tray icon opened no menu"
     # The status row is not actionable, so the first row the keyboard reaches is "Enabled".
     xdotool key Down Return
-    e2e_wait_for "enabled=false in the store" stored enabled=false || e2e_fail "not stored"
+    e2e_wait_for "enabled=false in the store" e2e_stored enabled=false || e2e_fail "not stored"
     e2e_wait_no_popup
     xdotool mousemove --sync 400 300
     e2e_xev_sync && e2e_xev_clear
@@ -96,7 +92,7 @@ test_the_settings_window_assigns_a_button() {
     xdotool mousemove --sync --window "$E2E_XEV_WINDOW" 100 100
     e2e_xev_sync && e2e_xev_clear
     xdotool click 8
-    e2e_wait_for "button 3 in the store" stored assignedButton=3 || e2e_fail "not stored"
+    e2e_wait_for "button 3 in the store" e2e_stored assignedButton=3 || e2e_fail "not stored"
     e2e_xev_sync
     e2e_expect_equal "button events at xev while assigning" "" "$(e2e_xev_buttons)"
 

@@ -2,6 +2,7 @@
 
 #include "FakePlatform.h"
 #include "ItemCodec.h"
+#include "SettingsModel.h"
 
 #include <gtest/gtest.h>
 
@@ -36,6 +37,19 @@ struct Controller : ::testing::Test {
         return down;
     }
     std::string storedList() { return std::get<std::string>(platform.store["menuItems"]); }
+    // Button 4 with two text entries; a click and the work it queues.
+    void startWithTwo() { start().setMenuItems({textItem("A", "first"), textItem("B", "second")}); }
+    void clickAndRun() {
+        click(4);
+        platform.runPending();
+    }
+    std::vector<std::u16string> typed() const {
+        std::vector<std::u16string> texts;
+        for (const auto& event : platform.postedKeyEvents)
+            if (event.down)
+                texts.push_back(event.text);
+        return texts;
+    }
 };
 
 } // namespace
@@ -125,36 +139,54 @@ TEST_F(Controller, AnUnreadableListIsKeptOnceAndNeverOverwrittenBeforeThat) {
     EXPECT_EQ(start().menuItems(), MenuItem::defaults());
     controller->setMenuItems({textItem("a", "b")});
     EXPECT_EQ(storedList(), "not json");
+    EXPECT_TRUE(controller->storeProblem());
     platform.keepingFails = false;
-    controller->setMenuItems({textItem("c", "d")});
+    controller->setEnabled(false); // any write rewrites the file, so the waiting list goes too
+    EXPECT_FALSE(controller->storeProblem());
+    ASSERT_EQ(platform.writes.size(), 2u);
+    EXPECT_EQ(platform.writes[1].key, "menuItems");
+    EXPECT_EQ(storedList(), *itemCodec::encode(controller->menuItems()));
     controller->setMenuItems({textItem("e", "f")});
     EXPECT_EQ(platform.keptUnreadable,
               (std::vector<std::pair<std::string, std::string>>{{"menuItems", "not json"}}));
-    EXPECT_EQ(storedList(), *itemCodec::encode(controller->menuItems()));
 }
 
 TEST_F(Controller, EveryRowOfTheStatusAndIconTables) {
     struct Case {
         bool granted, assign, enabled;
         std::int64_t button;
+        WatchState state;
         const char *status, *symbol;
     };
+    const auto watching = WatchState::watching, held = WatchState::heldByAnotherProgram;
     const Case cases[]{
-        {false, true, true, 4, "Needs Accessibility permission", "cursorarrow.slash"},
-        {true, true, false, -1, "Press a mouse button to assign\u2026",
+        {false, true, true, 4, watching, "Needs Accessibility permission", "cursorarrow.slash"},
+        {true, true, false, -1, watching, "Press a mouse button to assign\u2026",
          "cursorarrow.click.badge.clock"},
-        {true, false, true, -1, "No button assigned yet", "cursorarrow"},
-        {true, false, false, -1, "No button assigned yet", "cursorarrow"},
-        {true, false, true, 3, "Watching button 3", "cursorarrow.click.2"},
-        {true, false, false, 4, "Disabled (button 4)", "cursorarrow"},
+        {true, false, true, -1, watching, "No button assigned yet", "cursorarrow"},
+        {true, false, false, -1, watching, "No button assigned yet", "cursorarrow"},
+        {true, false, true, 3, watching, "Watching button 3", "cursorarrow.click.2"},
+        {true, false, false, 4, held, "Disabled (button 4)", "cursorarrow"},
+        {true, false, true, 4, WatchState::beyondReach,
+         "Button 4 can't be watched (not supported here)", "cursorarrow.slash"},
+        {true, false, true, 4, held, "Button 4 can't be watched (another program holds it)",
+         "cursorarrow.slash"},
     };
     for (const auto& c : cases) {
+        platform.tapWatchState = c.state;
         start(c.granted, c.button, c.enabled);
         if (c.assign)
             controller->beginAssign();
         EXPECT_EQ(controller->statusLine(), c.status);
         EXPECT_EQ(controller->menuSymbol(), c.symbol);
     }
+    // The other program lets go: the next retry takes the button and says so.
+    int told = 0;
+    controller->addObserver([&] { ++told; });
+    platform.tapWatchState = WatchState::watching;
+    platform.advance(2000ms);
+    EXPECT_EQ(controller->statusLine(), "Watching button 4");
+    EXPECT_EQ(told, 1);
 }
 
 TEST_F(Controller, EveryAssignmentStoresAndNotifiesAndObserversMayLeaveWhileTold) {
@@ -332,4 +364,66 @@ TEST_F(Controller, APressWhileThePopupIsOpenStacksNoSecondAndNothingOutlivesTheC
     EXPECT_EQ(callback({Type::press, 4}), Verdict::pass);
     platform.runPending();
     EXPECT_EQ(platform.popupsShown.size(), 1u);
+}
+
+// The second popup opens within the typing delay and stays open a while (its nested loop runs
+// the clock on): the first choice waits for it and still goes first.
+TEST_F(Controller, AChoiceWaitsForALaterPopupAndGoesFirst) {
+    const std::vector<std::pair<std::optional<std::size_t>, std::vector<std::u16string>>> cases{
+        {1, {u"first", u"second"}},
+        {std::nullopt, {u"first"}},
+    };
+    for (const auto& [secondChoice, expected] : cases) {
+        controller.reset();
+        platform = FakePlatform();
+        startWithTwo();
+        platform.popupBehaviour = [](const auto&) { return std::optional<std::size_t>(0); };
+        clickAndRun();
+        platform.advance(50ms);
+        platform.popupBehaviour = [&, choice = secondChoice](const auto&) {
+            platform.advance(500ms);
+            return choice;
+        };
+        clickAndRun();
+        platform.advance(119ms);
+        EXPECT_TRUE(typed().empty()) << "the closed popup gets its moment to let go";
+        platform.advance(1000ms);
+        EXPECT_EQ(platform.keyEventsIntoPopup, 0);
+        EXPECT_EQ(typed(), expected);
+    }
+}
+
+TEST_F(Controller, APressWhileTypingOpensThePopupOnceTheTextIsIn) {
+    startWithTwo();
+    platform.typingHeld = true;
+    platform.popupBehaviour = [](const auto&) { return std::optional<std::size_t>(0); };
+    clickAndRun();
+    platform.advance(200ms);
+    ASSERT_EQ(typed().size(), 1u);
+    clickAndRun();
+    platform.advance(1000ms);
+    EXPECT_EQ(platform.popupsShown.size(), 1u) << "no popup may take the keyboard mid-text";
+    platform.finishTyping();
+    platform.runPending();
+    EXPECT_EQ(platform.popupsShown.size(), 2u);
+    platform.advance(1000ms);
+    EXPECT_EQ(typed(), (std::vector<std::u16string>{u"first", u"first"}));
+}
+
+TEST_F(Controller, AFailedSaveIsToldKeptInMemoryAndClearedByTheNextSave) {
+    start();
+    SettingsModel model(*controller);
+    platform.storeFailure = "could not write /x/tavrin.conf";
+    controller->setEnabled(false);
+    EXPECT_FALSE(controller->enabled());
+    EXPECT_NE(model.saveNotice().find(*platform.storeFailure), std::string::npos);
+    platform.storeFailure.reset();
+    controller->setMenuItems({});
+    EXPECT_EQ(model.saveNotice(), "");
+    platform.loginItemCallsFail = true;
+    controller->setLaunchAtLogin(true);
+    EXPECT_NE(model.saveNotice(), "");
+    platform.loginItemCallsFail = false;
+    controller->setLaunchAtLogin(true);
+    EXPECT_EQ(model.saveNotice(), "");
 }

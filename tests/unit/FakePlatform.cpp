@@ -45,7 +45,6 @@ FakePlatform::startRepeatingTimer(std::chrono::milliseconds interval, std::funct
 std::unique_ptr<ButtonTap> FakePlatform::createTap(TapCallback callback) {
     if (tapRefused)
         return nullptr;
-    ++tapsCreated;
     auto tap = std::make_unique<FakeTap>(this, std::move(callback));
     activeTap = tap.get();
     return tap;

@@ -56,7 +56,7 @@ class FakePlatform : public Platform {
     std::vector<Write> writes;
     std::vector<std::pair<std::string, std::string>> keptUnreadable;
     std::vector<std::string> loginItemCalls; // "register", "unregister"
-    int promptCount = 0, helpOpened = 0, tapsCreated = 0;
+    int promptCount = 0, helpOpened = 0;
     std::vector<std::vector<PopupRow>> popupsShown;
     std::vector<KeyboardEvent> postedKeyEvents;
     int keyEventsIntoPopup = 0;
