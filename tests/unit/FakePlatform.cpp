@@ -80,8 +80,6 @@ std::optional<std::string> FakePlatform::readStoredText(std::string_view key) {
                 return value.text;
             else if constexpr (std::is_same_v<T, std::string>)
                 return value;
-            else if constexpr (std::is_same_v<T, bool>)
-                return value ? "true" : "false";
             else
                 return std::to_string(value);
         },
