@@ -19,11 +19,8 @@ test_one_instance_and_none_without_a_display() {
     e2e_launch_tavrin "$TAVRIN"
     e2e_wait_for "the first instance to hold the display" "$E2E_XPEER" owner _TAVRIN_INSTANCE ||
         e2e_fail "the first instance holds no display"
-    local message
-    message=$(DISPLAY="$DISPLAY.0" timeout 20 "$TAVRIN" 2>&1)
+    DISPLAY="$DISPLAY.0" timeout 20 "$TAVRIN" >/dev/null 2>&1
     e2e_expect_equal "exit status of a second instance" 0 $?
-    e2e_expect_equal "message of a second instance" \
-        "Tavrin is already running on this display; its settings window is shown." "$message"
     e2e_wait_for "the settings window" settings_window_shown || e2e_fail "no settings window"
     kill -0 "$E2E_TAVRIN_PID" || e2e_fail "the first instance is gone"
     e2e_expect_equal "warnings of the first instance" "" "$(e2e_warnings)"
