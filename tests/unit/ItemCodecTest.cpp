@@ -82,6 +82,13 @@ TEST(ItemCodec, OneBadEntryOrHostileBytesFailTheWholeList) {
     EXPECT_EQ(decoded("[" + good + "," + good + "]").size(), 2u);
     for (const auto& entry : bad)
         EXPECT_TRUE(decoded("[" + good + "," + entry + "]").empty()) << entry.substr(0, 80);
+    // Deep nesting after an empty name: a scan that lost track of strings would miss it.
+    for (const std::size_t levels : {20u, 40u}) {
+        const std::string bytes = R"([{"":0,"x":)" + std::string(levels, '[') +
+                                  std::string(levels, ']') + "," +
+                                  entry("x", R"({"pressKey":{"_0":"Tab"}})").substr(1) + "]";
+        EXPECT_EQ(decoded(bytes).size(), levels < 30 ? 1u : 0u) << levels;
+    }
     for (const std::string& bytes : {std::string(), std::string("{}"), std::string("["),
                                      std::string("[\"\xFF\xFE\"]"), std::string("[\0]", 3)})
         EXPECT_TRUE(std::holds_alternative<itemCodec::DecodeFailure>(itemCodec::decode(bytes)));
