@@ -82,9 +82,9 @@ TEST(ItemCodec, OneBadEntryOrHostileBytesFailTheWholeList) {
     EXPECT_EQ(decoded("[" + good + "," + good + "]").size(), 2u);
     for (const auto& entry : bad)
         EXPECT_TRUE(decoded("[" + good + "," + entry + "]").empty()) << entry.substr(0, 80);
-    // Deep nesting after an empty name: a scan that lost track of strings would miss it.
+    // Deep nesting after an escape in a name: a scan that lost track of strings would miss it.
     for (const std::size_t levels : {20u, 40u}) {
-        const std::string bytes = R"([{"":0,"x":)" + std::string(levels, '[') +
+        const std::string bytes = R"([{"\\":0,"x":)" + std::string(levels, '[') +
                                   std::string(levels, ']') + "," +
                                   entry("x", R"({"pressKey":{"_0":"Tab"}})").substr(1) + "]";
         EXPECT_EQ(decoded(bytes).size(), levels < 30 ? 1u : 0u) << levels;
