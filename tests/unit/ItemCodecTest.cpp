@@ -43,8 +43,8 @@ TEST(ItemCodec, RoundTripsEveryKeyAndRefusesToWriteTextsThatAreNotUtf8) {
         items.push_back({Uuid::random(), "", PopupAction::pressKey(key)});
     EXPECT_EQ(decoded(*itemCodec::encode(items)), items);
     EXPECT_FALSE(itemCodec::encode({{Uuid::random(), "bad \xC3", PopupAction::insertText("x")}}));
-    EXPECT_FALSE(
-        itemCodec::encode({{Uuid::random(), "x", PopupAction::insertText("\xED\xA0\x80")}}));
+    for (const char* text : {"\xED\xA0\x80", "\xC3\x28"})
+        EXPECT_FALSE(itemCodec::encode({{Uuid::random(), "x", PopupAction::insertText(text)}}));
 }
 
 TEST(ItemCodec, ReadsAnyMemberOrderLowerCaseIdsPlainSlashesAndExtraMembers) {
