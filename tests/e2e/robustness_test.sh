@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# What the user must never lose: a responsive utility while a long text is typed, the settings
-# when their folder turns read-only (with one warning line on standard error for each failure
-# and none otherwise).
+# What the user must never lose: a choice made just before the next press, a responsive
+# utility while a long text is typed, a hand-written list, the settings when their folder goes
+# or turns read-only (with one warning line on standard error for each failure and none
+# otherwise).
 # Usage: robustness_test.sh TAVRIN_BINARY XPEER_BINARY
 set -u
 TAVRIN=$1
@@ -9,6 +10,35 @@ export E2E_XPEER=$2
 source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
 
 STORE() { echo "$XDG_CONFIG_HOME/tavrin/tavrin.conf"; }
+ID=7C9E6679-7425-40DE-944B-E07FC1F90AE7
+
+start_with_two_rows() {
+    e2e_start_x || e2e_fail "Xvfb did not start"
+    e2e_write_settings true 4 '[{"id":"'$ID'","label":"Text","action":{"insertText":{"_0":"abc"}}},'\
+'{"id":"16FD2706-8BAF-433B-82EB-8C7FADA847DA","label":"Marker","action":{"insertText":{"_0":"Z"}}}]'
+    e2e_start_xev || e2e_fail "xev did not start"
+    e2e_start_tavrin "$TAVRIN" || e2e_fail "tavrin did not start"
+}
+
+another_popup_than() {
+    e2e__read_popup && [ "$E2E_POPUP_ID" != "$1" ]
+}
+
+test_a_press_within_the_typing_delay() {
+    start_with_two_rows
+    xdotool click 9
+    e2e_wait_popup || e2e_fail "no popup after a click of button 9"
+    local first=$E2E_POPUP_ID
+    # Choose the text and press the button again at once, well within 0.12 s.
+    # shellcheck disable=SC2046
+    xdotool mousemove $(e2e_row_point 1 2) click 1 click 9
+    e2e_wait_for "the second popup" another_popup_than "$first" || e2e_fail "no second popup"
+    # shellcheck disable=SC2046
+    xdotool mousemove $(e2e_row_point 2 2) click 1
+    e2e_wait_for "both choices typed in order" eval '[ "$(e2e_xev_text)" = abcZ ]' ||
+        e2e_fail "xev received [$(e2e_xev_text)]"
+    e2e_expect_equal "warnings while all is well" "" "$(e2e_warnings)"
+}
 
 test_the_tray_menu_opens_while_a_long_text_is_typed() {
     # Letters the keymap lacks, in more kinds than there are spare keycodes: the typer changes
@@ -39,6 +69,27 @@ toggle_enabled_from_tray_menu() {
     # The status row is not actionable, so the first row the keyboard reaches is "Enabled".
     xdotool key Down Return
     e2e_wait_no_popup || e2e_fail "the tray menu stayed open"
+}
+
+test_a_hand_written_list_is_kept() {
+    local list='[{"id":"'$ID'","label":"Mine","action":{"insertText":{"_0":"x"}}}, "by hand"]'
+    e2e_start_x || e2e_fail "Xvfb did not start"
+    mkdir -p "$XDG_CONFIG_HOME/tavrin"
+    printf '[General]\nenabled=true\nassignedButton=4\nmenuItems=%s\n' "$list" >"$(STORE)"
+    e2e_start_tavrin "$TAVRIN" || e2e_fail "tavrin did not start"
+    toggle_enabled_from_tray_menu 5
+    e2e_wait_for "enabled=false in the store" e2e_stored enabled=false || e2e_fail "not stored"
+    e2e_expect_equal "the kept copy" "$list" \
+        "$(cat "$XDG_CONFIG_HOME/tavrin/menuItems.unreadable" 2>/dev/null)"
+}
+
+test_the_settings_folder_deleted_while_running() {
+    start_with_two_rows
+    rm -rf "$XDG_CONFIG_HOME/tavrin"
+    toggle_enabled_from_tray_menu 5
+    e2e_wait_for "enabled=false in a new store" e2e_stored enabled=false || e2e_fail "not stored"
+    e2e_stored assignedButton=4 || e2e_fail "the button was lost: $(cat "$(STORE)")"
+    grep -q '^menuItems="@ByteArray(\[{' "$(STORE)" || e2e_fail "the entries were lost"
 }
 
 # Root writes into read-only folders: the utility runs as nobody then.
@@ -77,7 +128,11 @@ test_a_read_only_settings_folder() {
 
 e2e_init
 E2E_TIMEOUT=60
+e2e_run_test "a press within the typing delay" test_a_press_within_the_typing_delay
 e2e_run_test "the tray menu opens while a long text is typed" \
     test_the_tray_menu_opens_while_a_long_text_is_typed
+e2e_run_test "a hand-written list is kept" test_a_hand_written_list_is_kept
+e2e_run_test "the settings folder deleted while running" \
+    test_the_settings_folder_deleted_while_running
 e2e_run_test "a read-only settings folder" test_a_read_only_settings_folder
 [ "${E2E_FAILED:-0}" -eq 0 ]
