@@ -8,10 +8,8 @@
 #include "WaylandPlatform.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QLockFile>
 #include <QSocketNotifier>
-#include <QStandardPaths>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -39,15 +37,6 @@ bool x11DisplayReachable() {
 
 // The running instance may be ending right now: then this start takes its place.
 constexpr int claimAttempts = 3;
-
-// Without an X display, one instance per Wayland display is all a lock can give.
-QString waylandLockPath() {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty())
-        folder = QDir::tempPath();
-    return folder + QStringLiteral("/tavrin-%1.lock")
-                        .arg(qEnvironmentVariable("WAYLAND_DISPLAY").remove(u'/'));
-}
 
 // A termination request ends the event loop like Quit does, so that what Tavrin set up in the
 // compositor or the X server (bindings, grabs) is taken down again.
@@ -129,7 +118,8 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     quitOnSignals();
 
-    QLockFile waylandLock(waylandLockPath());
+    // Without an X display, one instance per Wayland display is all a lock can give.
+    QLockFile waylandLock(tavrin::WaylandConnection::runtimeFile(QStringLiteral("lock")));
     if (!instance && !waylandLock.tryLock(0)) {
         std::puts("Tavrin is already running on this Wayland display.");
         return 0;

@@ -5,10 +5,8 @@
 #include "SwayIpcSocket.h"
 #include "WaylandConnection.h"
 
-#include <QDir>
 #include <QFile>
 #include <QSaveFile>
-#include <QStandardPaths>
 #include <algorithm>
 
 namespace tavrin {
@@ -24,11 +22,7 @@ std::string swaySocketPath() {
 
 // One record per Wayland display; it names the sway it belongs to, whose bindings die with it.
 QString recordPath() {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty())
-        folder = QDir::tempPath();
-    return folder + QStringLiteral("/tavrin-%1.sway-bindings")
-                        .arg(qEnvironmentVariable("WAYLAND_DISPLAY").remove(u'/'));
+    return WaylandConnection::runtimeFile(QStringLiteral("sway-bindings"));
 }
 
 bool succeeded(const std::optional<swayIpc::Message>& reply) {

@@ -7,6 +7,8 @@
 #undef namespace
 
 #include <QAbstractEventDispatcher>
+#include <QDir>
+#include <QStandardPaths>
 #include <algorithm>
 #include <cstring>
 #include <poll.h>
@@ -175,6 +177,14 @@ void WaylandConnection::dispatch() {
                              << std::strerror(wl_display_get_error(display_));
         notifier_->setEnabled(false);
     }
+}
+
+QString WaylandConnection::runtimeFile(const QString& suffix) {
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty())
+        folder = QDir::tempPath();
+    return folder + QStringLiteral("/tavrin-%1.%2")
+                        .arg(qEnvironmentVariable("WAYLAND_DISPLAY").remove(u'/'), suffix);
 }
 
 } // namespace tavrin

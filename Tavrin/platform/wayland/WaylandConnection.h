@@ -2,6 +2,7 @@
 
 #include <QLoggingCategory>
 #include <QSocketNotifier>
+#include <QString>
 #include <map>
 #include <memory>
 #include <string>
@@ -28,6 +29,8 @@ class WaylandConnection {
   public:
     // Nothing when no compositor answers. Events are read once the connection is watched.
     static std::unique_ptr<WaylandConnection> connect();
+    // A file of this process's in the runtime folder, one per Wayland display.
+    static QString runtimeFile(const QString& suffix);
     // Reads events as they come through the running Qt application's event loop.
     void watch();
     ~WaylandConnection();
