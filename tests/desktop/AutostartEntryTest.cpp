@@ -76,7 +76,6 @@ TEST_F(UserFolders, OnlyAShownEntryForThisProgramCountsAsEnabled) {
 }
 
 TEST_F(UserFolders, UnwritableFoldersReportFailure) {
-    QDir().mkpath(QFileInfo(entryPath()).path());
     ASSERT_TRUE(QDir().mkpath(entryPath() + "/occupied")); // a folder where the entry belongs
     QString failure;
     EXPECT_FALSE(AutostartEntry::enable(thisProgram(), &failure));
@@ -93,35 +92,29 @@ struct LinkCatcher : QObject {
     void open(const QUrl& url) { opened.push_back(url); }
 
   public:
-    std::vector<QUrl> opened;
+    QList<QUrl> opened;
 };
 } // namespace
 
 TEST_F(UserFolders, TheHelpPageIsWrittenToTheCacheOpenedAndAnOutdatedCopyReplaced) {
     LinkCatcher links;
     QDesktopServices::setUrlHandler("file", &links, "open");
-    openInputAccessHelp();
+    // What this desktop lacks heads the page, as text.
+    openInputAccessHelp("Missing: <zwlr_layer_shell_v1> & more");
     QDesktopServices::unsetUrlHandler("file");
-    ASSERT_EQ(links.opened.size(), 1u);
-    const QString path = links.opened[0].toLocalFile();
-    ASSERT_EQ(path, folder.path() + "/XDG_CACHE_HOME/tavrin/input-access.html");
+    const QString path = folder.path() + "/XDG_CACHE_HOME/tavrin/input-access.html";
+    ASSERT_EQ(links.opened, QList{QUrl::fromLocalFile(path)});
     QFile page(path);
     ASSERT_TRUE(page.open(QIODevice::ReadWrite));
-    const QByteArray html = page.readAll();
-    EXPECT_TRUE(html.contains("<html"));
+    const QByteArray told = page.readAll();
+    const qsizetype said = told.indexOf("Missing: &lt;zwlr_layer_shell_v1&gt; &amp; more");
+    EXPECT_TRUE(said > 0 && said < told.indexOf("<h2>"));
     page.resize(0);
     page.close();
     EXPECT_EQ(writeInputAccessHelp(), path);
     ASSERT_TRUE(page.open(QIODevice::ReadOnly));
-    EXPECT_EQ(page.readAll(), html);
-    page.close();
-
-    // What this desktop lacks heads the page, as text.
-    EXPECT_EQ(writeInputAccessHelp("Missing: <zwlr_layer_shell_v1> & more"), path);
-    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
-    const QByteArray told = page.readAll();
-    EXPECT_TRUE(told.contains("Missing: &lt;zwlr_layer_shell_v1&gt; &amp; more"));
-    EXPECT_LT(told.indexOf("&lt;zwlr_layer_shell_v1&gt;"), told.indexOf("<h2>"));
+    const QByteArray plain = page.readAll();
+    EXPECT_TRUE(plain.contains("<h2>") && !plain.contains("Missing"));
 }
 
 #include "AutostartEntryTest.moc"

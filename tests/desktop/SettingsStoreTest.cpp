@@ -1,18 +1,26 @@
 #include "SettingsStore.h"
 
+#include "ItemCodec.h"
+
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <random>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
-using tavrin::SettingsStore;
+using namespace tavrin;
 
 namespace {
 
 struct Store : ::testing::Test {
     QTemporaryDir dir;
-    QString path() const { return dir.filePath(QStringLiteral("tavrin/tavrin.conf")); }
+    QString path(const char* name = "tavrin.conf") const {
+        return dir.filePath(QStringLiteral("tavrin/") + name);
+    }
     void writeFile(const QByteArray& text) {
         QDir().mkpath(dir.filePath(QStringLiteral("tavrin")));
         QFile file(path());
@@ -20,6 +28,23 @@ struct Store : ::testing::Test {
         file.write(text);
     }
 };
+
+// Stores lists whose labels all carry the round number, as fast as it can, until it is killed;
+// tells the test once the first round is stored.
+[[noreturn]] void writeUntilKilled(const QString& path, int ready) {
+    SettingsStore store(path);
+    for (int round = 1;; ++round) {
+        const std::string label =
+            "round " + std::to_string(round) + std::string(round % 7 * 40, '.');
+        std::vector<MenuItem> items;
+        for (int i = 0; i <= round % 5; ++i)
+            items.push_back({Uuid::random(), label, PopupAction::insertText("t\u00E9xt")});
+        store.writeData("menuItems", *itemCodec::encode(items));
+        store.writeBool("enabled", round % 2 == 0);
+        if (round == 1 && write(ready, "!", 1) != 1)
+            _exit(1);
+    }
+}
 
 } // namespace
 
@@ -55,22 +80,29 @@ TEST_F(Store, OnlyExactWordsWholeNumbersAndByteArraysCount) {
     }
 }
 
+TEST_F(Store, AValueOfAnotherKindReadsAsItsTextInTheFile) {
+    const QByteArray list = R"([{"id": "a", "label": "x"}, "b"])";
+    writeFile("enabled=true\nmenuItems=" + list + "\n[Other]\nmenuItems=elsewhere\n");
+    SettingsStore store(path());
+    EXPECT_FALSE(store.readData("menuItems"));
+    EXPECT_EQ(store.readStoredText("menuItems"), list.toStdString());
+    EXPECT_FALSE(store.readStoredText("assignedButton"));
+}
+
 TEST_F(Store, UnreadableBytesAreKeptBesideWithoutReplacingEarlierOnesOrFailQuietly) {
     SettingsStore store(path());
     for (const char* bytes : {"first", "second", "third"})
         ASSERT_TRUE(store.keepUnreadable("menuItems", bytes));
     for (const auto& [name, bytes] : {std::pair{"", "first"}, {".1", "second"}, {".2", "third"}}) {
-        QFile kept(dir.filePath(QStringLiteral("tavrin/menuItems.unreadable") + name));
+        QFile kept(path("menuItems.unreadable") + name);
         ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
         EXPECT_EQ(kept.readAll(), bytes);
     }
-
-    QTemporaryDir other;
-    QFile blocker(other.filePath(QStringLiteral("tavrin"))); // a file where the folder belongs
+    ASSERT_TRUE(QDir(dir.filePath(QStringLiteral("tavrin"))).removeRecursively());
+    QFile blocker(dir.filePath(QStringLiteral("tavrin"))); // a file where the folder belongs
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    SettingsStore blocked(other.filePath(QStringLiteral("tavrin/tavrin.conf")));
-    blocked.writeBool("enabled", true);
-    EXPECT_FALSE(blocked.keepUnreadable("menuItems", "bytes"));
+    EXPECT_FALSE(store.keepUnreadable("menuItems", "bytes"));
+    EXPECT_TRUE(store.lastFailure());
 }
 
 TEST_F(Store, EveryWriteWritesTheWholeStateAndMakesGoodOneThatFailed) {
@@ -80,7 +112,6 @@ TEST_F(Store, EveryWriteWritesTheWholeStateAndMakesGoodOneThatFailed) {
     ASSERT_TRUE(QDir(dir.filePath(QStringLiteral("tavrin"))).removeRecursively());
     QFile blocker(dir.filePath(QStringLiteral("tavrin")));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
     store.writeBool("enabled", false);
     ASSERT_TRUE(store.lastFailure());
     EXPECT_NE(store.lastFailure()->find(path().toStdString()), std::string::npos);
@@ -94,11 +125,33 @@ TEST_F(Store, EveryWriteWritesTheWholeStateAndMakesGoodOneThatFailed) {
     EXPECT_EQ(next.readData("menuItems"), "[]");
 }
 
-TEST_F(Store, AValueOfAnotherKindReadsAsItsTextInTheFile) {
-    const QByteArray list = R"([{"id": "a", "label": "x"}, "b"])";
-    writeFile("enabled=true\nmenuItems=" + list + "\n[Other]\nmenuItems=elsewhere\n");
-    SettingsStore store(path());
-    EXPECT_FALSE(store.readData("menuItems"));
-    EXPECT_EQ(store.readStoredText("menuItems"), list.toStdString());
-    EXPECT_FALSE(store.readStoredText("assignedButton"));
+// Every kill must leave a whole list of one round, and nothing once stored may go missing.
+TEST_F(Store, AKilledWriterLeavesAWholeEarlierOrLaterState) {
+    std::mt19937 random(std::random_device{}());
+    for (int kill = 0; kill < 60; ++kill) {
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
+        const pid_t child = fork();
+        if (child == 0)
+            writeUntilKilled(path(), ready[1]);
+        close(ready[1]);
+        char byte;
+        ASSERT_EQ(read(ready[0], &byte, 1), 1) << "the writer did not store its first round";
+        close(ready[0]);
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 50000));
+        ::kill(child, SIGKILL);
+        ASSERT_EQ(waitpid(child, nullptr, 0), child);
+        // A kill between creating Qt's lock file and filling it stalls the next write for 30 s.
+        QFile::remove(path("tavrin.conf.lock"));
+
+        SettingsStore store(path());
+        EXPECT_TRUE(store.readBool("enabled")) << "a stored switch was lost";
+        const auto bytes = store.readData("menuItems");
+        ASSERT_TRUE(bytes) << "a stored list was lost";
+        const auto decoded = itemCodec::decode(*bytes);
+        const auto* items = std::get_if<std::vector<MenuItem>>(&decoded);
+        ASSERT_TRUE(items) << "a broken list: " << *bytes;
+        for (const auto& item : *items)
+            ASSERT_EQ(item.label, items->front().label) << "a torn list: " << *bytes;
+    }
 }
