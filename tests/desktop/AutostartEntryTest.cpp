@@ -22,10 +22,6 @@ class UserFolders : public ::testing::Test {
     QString entryPath() const {
         return folder.path() + "/XDG_CONFIG_HOME/autostart/tavrin.desktop";
     }
-    QString entryText() const {
-        QFile file(entryPath());
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
     void writeEntry(const QString& text) const {
         QDir().mkpath(QFileInfo(entryPath()).path());
         QFile file(entryPath());
@@ -35,6 +31,16 @@ class UserFolders : public ::testing::Test {
     static QString thisProgram() { return QCoreApplication::applicationFilePath(); }
 
     QTemporaryDir folder;
+};
+
+// Stands for the desktop's handler of file links.
+struct LinkCatcher : QObject {
+    Q_OBJECT
+  public slots:
+    void open(const QUrl& url) { opened.push_back(url); }
+
+  public:
+    QList<QUrl> opened;
 };
 
 } // namespace
@@ -47,9 +53,11 @@ TEST_F(UserFolders, AnEntryForThisProgramIsWrittenQuotedAndRemoved) {
     ASSERT_TRUE(AutostartEntry::enable(odd + "/tavrin"));
     // Inside the quotes " ` $ \ take a backslash and % doubles; then every backslash of the
     // value is escaped once more.
-    EXPECT_TRUE(entryText().contains(
-        "\nExec=\"" + folder.path() +
-        "/it's a \\\\\"fine\\\\\" \\\\$HOME \\\\`dir\\\\` %%f \\\\\\\\ here/tavrin\"\n"));
+    QFile entry(entryPath());
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    const QString quoted = "/it's a \\\\\"fine\\\\\" \\\\$HOME \\\\`dir\\\\` %%f \\\\\\\\ here";
+    EXPECT_TRUE(QString::fromUtf8(entry.readAll())
+                    .contains("\nExec=\"" + folder.path() + quoted + "/tavrin\"\n"));
     EXPECT_TRUE(AutostartEntry::isEnabled());
     ASSERT_TRUE(AutostartEntry::disable());
     EXPECT_FALSE(QFile::exists(entryPath()));
@@ -83,18 +91,6 @@ TEST_F(UserFolders, UnwritableFoldersReportFailure) {
     EXPECT_FALSE(AutostartEntry::disable());
     EXPECT_FALSE(AutostartEntry::isEnabled());
 }
-
-namespace {
-// Stands for the desktop's handler of file links.
-struct LinkCatcher : QObject {
-    Q_OBJECT
-  public slots:
-    void open(const QUrl& url) { opened.push_back(url); }
-
-  public:
-    QList<QUrl> opened;
-};
-} // namespace
 
 TEST_F(UserFolders, TheHelpPageIsWrittenToTheCacheOpenedAndAnOutdatedCopyReplaced) {
     LinkCatcher links;

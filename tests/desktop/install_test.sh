@@ -28,15 +28,6 @@ expected=$(printf '%s\n' bin/tavrin \
 actual=$(cd "$usr" && find . ! -type d | sed 's|^\./||' | sort)
 [ "$actual" = "$expected" ] ||
     fail "installed files differ from the expected ones: $(diff <(echo "$expected") <(echo "$actual") | grep '^[<>]')"
-[ -x "$usr/bin/tavrin" ] || fail "bin/tavrin is not executable"
-
-for size in 16 22 24 32 48; do
-    png=$usr/share/icons/hicolor/${size}x$size/apps/tavrin.png
-    read -r width height < <(python3 -c 'import struct,sys
-d=open(sys.argv[1],"rb").read(24)
-print(*struct.unpack(">II",d[16:24]) if d[:8]==b"\x89PNG\r\n\x1a\n" else "none")' "$png")
-    [ "$width x $height" = "$size x $size" ] || fail "$png is $width x $height"
-done
 
 clean "menu entry" desktop-file-validate "$usr/share/applications/org.tavrin.Tavrin.desktop"
 metainfo=$usr/share/metainfo/org.tavrin.Tavrin.metainfo.xml
@@ -46,21 +37,18 @@ fi
 clean "manual page" mandoc -T lint -W all "$usr/share/man/man1/tavrin.1.gz"
 
 # One version everywhere: the program, the manual page, the metainfo and the changelog.
-[ "$("$usr/bin/tavrin" --version)" = "Tavrin $version" ] || fail "--version is not $version"
-zcat "$usr/share/man/man1/tavrin.1.gz" | grep -q "^\.TH TAVRIN 1 .*\"Tavrin $version\"" ||
-    fail "the manual page does not carry version $version"
-grep -q "<release version=\"$version\"" "$metainfo" ||
-    fail "the metainfo does not carry version $version"
-zcat "$usr/share/doc/tavrin/changelog.gz" | head -n1 | grep -qF "tavrin ($version)" ||
-    fail "the changelog does not start with version $version"
+for text in "$("$usr/bin/tavrin" --version)" "$(zcat "$usr/share/man/man1/tavrin.1.gz" | grep '^\.TH')" \
+    "$(grep -m1 '<release ' "$metainfo")" "$(zcat "$usr/share/doc/tavrin/changelog.gz" | head -n1)"; do
+    [[ $text == *"$version"* ]] || fail "not version $version: $text"
+done
 
 # The autostart entry names the program that wrote it; only an installed one has its own icon.
 for case in "$usr/bin/tavrin:tavrin" "$built_tavrin:input-mouse"; do
     program=${case%:*} icon=${case##*:}
     export XDG_CONFIG_HOME=$root/config-$icon
     entry=$("$write_autostart" "$program") || { fail "no autostart entry for $program"; continue; }
-    grep -qxF "Exec=\"$program\"" "$entry" || fail "autostart entry of $program: $(grep ^Exec= "$entry")"
-    grep -qxF "Icon=$icon" "$entry" || fail "autostart entry of $program: $(grep ^Icon= "$entry")"
+    { grep -qxF "Exec=\"$program\"" "$entry" && grep -qxF "Icon=$icon" "$entry"; } ||
+        fail "autostart entry of $program: $(grep -E '^(Exec|Icon)=' "$entry")"
     clean "autostart entry of $program" desktop-file-validate "$entry"
 done
 
