@@ -52,5 +52,4 @@ for case in "$usr/bin/tavrin:tavrin" "$built_tavrin:input-mouse"; do
     clean "autostart entry of $program" desktop-file-validate "$entry"
 done
 
-[ $failed -eq 0 ] && echo "install tree: ok"
 exit $failed
