@@ -68,7 +68,8 @@ TEST_F(Store, OnlyExactWordsWholeNumbersAndByteArraysCount) {
     for (const auto& [text, valid] : cases) {
         writeFile("[General]\n" + text);
         SettingsStore store(path());
-        EXPECT_EQ(store.readBool("enabled").has_value(), valid) << text.toStdString();
+        EXPECT_EQ(store.readBool("enabled"), valid ? std::optional(true) : std::nullopt)
+            << text.toStdString();
         EXPECT_EQ(store.readInteger("assignedButton"), valid ? std::optional(7) : std::nullopt);
         EXPECT_EQ(store.readData("menuItems"), valid ? std::optional("[]") : std::nullopt);
     }
@@ -79,7 +80,6 @@ TEST_F(Store, AValueOfAnotherKindReadsAsItsTextInTheFile) {
     writeFile("enabled=true\nmenuItems=" + list + "\n[Other]\nmenuItems=elsewhere\n");
     SettingsStore store(path());
     EXPECT_EQ(store.readStoredText("menuItems"), list.toStdString());
-    EXPECT_FALSE(store.readStoredText("assignedButton"));
 }
 
 TEST_F(Store, UnreadableBytesAreKeptBesideWithoutReplacingEarlierOnes) {

@@ -79,12 +79,13 @@ class SettingsWindowTest : public QObject {
         QCOMPARE(h.child<QLabel>("rowLabel", row)->text(), QString("e"));
         QCOMPARE(h.child<QLabel>("rowSymbol", row)->toolTip(), QString("t"));
         auto* add = h.child("addButton");
-        QVERIFY(!add->isEnabled());
+        QVERIFY(!add->isEnabled() && !add->text().isEmpty());
         click(h.rowButton(1, "deleteButton"));
         QCOMPARE(h.labels(), std::string("acde"));
         QVERIFY(add->isEnabled());
         h.list()->setFocus();
-        h.list()->setCurrentRow(1);
+        h.list()->setCurrentRow(0);
+        QTest::keyClick(h.list(), Qt::Key_Down);
         QTest::keyClick(h.list(), Qt::Key_Delete);
         QCOMPARE(h.labels(), std::string("ade"));
 
@@ -120,10 +121,13 @@ class SettingsWindowTest : public QObject {
         QTRY_VERIFY(h.editor());
         auto* label = h.child<QLineEdit>("labelField", h.editor());
         QCOMPARE(label->text(), QString("b"));
+        auto* text = h.child<QLineEdit>("textField", h.editor());
+        QCOMPARE(text->text(), QString("t"));
         label->selectAll();
         QTest::keyClicks(label, "Key");
         QTest::keyClick(h.child<QComboBox>("actionTypePicker", h.editor()), Qt::Key_Down);
         QTest::keyClick(h.child<QComboBox>("keyPicker", h.editor()), Qt::Key_Down);
+        QVERIFY(!text->isVisible());
         QTest::keyClick(h.child("cancelButton", h.editor()), Qt::Key_Return);
         QTRY_VERIFY(!h.editor());
         QVERIFY(h.controller->menuItems()[1].action == PopupAction::pressKey(SpecialKey::escape));
