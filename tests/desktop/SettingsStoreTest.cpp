@@ -54,8 +54,6 @@ TEST_F(Store, ValuesWrittenAreReadBackByTheNextRunWithTheirKinds) {
     EXPECT_EQ(next.readBool("enabled"), false);
     EXPECT_EQ(next.readInteger("assignedButton"), -1);
     EXPECT_EQ(next.readData("menuItems"), json);
-    EXPECT_FALSE(next.readBool("assignedButton"));
-    EXPECT_FALSE(next.readInteger("menuItems"));
 }
 
 TEST_F(Store, OnlyExactWordsWholeNumbersAndByteArraysCount) {
@@ -101,8 +99,7 @@ TEST_F(Store, FailuresAreToldAndTheNextWriteStoresTheWholeState) {
     QFile blocker(dir.filePath(QStringLiteral("tavrin")));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     store.writeBool("enabled", false);
-    ASSERT_TRUE(store.lastFailure());
-    EXPECT_NE(store.lastFailure()->find(path().toStdString()), std::string::npos);
+    EXPECT_NE(store.lastFailure().value_or("").find(path().toStdString()), std::string::npos);
     EXPECT_FALSE(store.keepUnreadable("menuItems", "bytes"));
 
     ASSERT_TRUE(blocker.remove());

@@ -27,7 +27,10 @@ struct Harness {
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     }
     template <class T = QAbstractButton> T* child(const char* name, QObject* in = nullptr) const {
-        return (in ? in : window.get())->findChild<T*>(name);
+        auto* found = (in ? in : window.get())->findChild<T*>(name);
+        if (!found)
+            qFatal("no widget named %s", name);
+        return found;
     }
     EntryList* list() const { return child<EntryList>("entryList"); }
     QAbstractButton* rowButton(int row, const char* name) const {
