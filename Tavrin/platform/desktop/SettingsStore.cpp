@@ -39,6 +39,15 @@ QString writeFailureReason(const QString& path) {
     return QStringLiteral("the file could not be written");
 }
 
+// A run killed between creating Qt's lock file and filling it leaves it empty, and Qt holds every
+// later write back until that lock is 30 s old. A live writer fills its lock at once.
+void dropEmptyLock(const QString& path) {
+    const QFileInfo lock(path);
+    if (lock.exists() && lock.size() == 0 && QFile::remove(path))
+        qCWarning(storeLog, "removed the empty lock %s left by an earlier run",
+                  qUtf8Printable(path));
+}
+
 } // namespace
 
 QString SettingsStore::defaultPath() {
@@ -47,6 +56,7 @@ QString SettingsStore::defaultPath() {
 }
 
 SettingsStore::SettingsStore(const QString& path) : path_(path) {
+    dropEmptyLock(path + QStringLiteral(".lock"));
     const QSettings file(path, QSettings::IniFormat);
     for (const QString& key : file.allKeys())
         values_.insert(key, file.value(key));
