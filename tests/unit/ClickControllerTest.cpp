@@ -12,6 +12,7 @@ using tavrin::testing::FakePlatform;
 using Stored = FakePlatform::StoredValue;
 using Type = ButtonEventType;
 using Strings = std::vector<std::string>;
+using Texts = std::vector<std::u16string>;
 
 namespace {
 
@@ -19,32 +20,44 @@ MenuItem textItem(std::string label, std::string text) {
     return {Uuid::random(), std::move(label), PopupAction::insertText(std::move(text))};
 }
 
+std::optional<std::size_t> chooseFirst(const std::vector<PopupRow>&) {
+    return 0;
+}
+
 struct Controller : ::testing::Test {
     FakePlatform platform;
     std::unique_ptr<ClickController> controller;
 
-    ClickController& start(bool trusted = true, Stored button = std::int64_t{4},
-                           Stored enabled = true) {
+    // A new platform for the next case; what it holds is arranged before start().
+    void fresh() {
+        controller.reset();
+        platform = FakePlatform();
+    }
+    // Missing values are left out of the store.
+    ClickController& start(bool trusted = true, std::optional<Stored> button = std::int64_t{4},
+                           std::optional<Stored> enabled = true) {
+        controller.reset();
         platform.trusted = trusted;
-        platform.store["enabled"] = enabled;
-        platform.store["assignedButton"] = button;
+        for (const auto& [key, value] : {std::pair("enabled", enabled), {"assignedButton", button}})
+            if (value)
+                platform.store[key] = *value;
         return *(controller = std::make_unique<ClickController>(platform));
     }
+    // Button 4 with two text entries.
+    void startWithTwo() { start().setMenuItems({textItem("A", "first"), textItem("B", "second")}); }
     bool tapOn() const { return platform.activeTap && platform.activeTap->enabled; }
     Verdict click(int button) {
         const Verdict down = platform.deliver(Type::press, button);
         EXPECT_EQ(platform.deliver(Type::release, button), down) << "one click, one verdict";
         return down;
     }
-    std::string storedList() { return std::get<std::string>(platform.store["menuItems"]); }
-    // Button 4 with two text entries; a click and the work it queues.
-    void startWithTwo() { start().setMenuItems({textItem("A", "first"), textItem("B", "second")}); }
     void clickAndRun() {
         click(4);
         platform.runPending();
     }
-    std::vector<std::u16string> typed() const {
-        std::vector<std::u16string> texts;
+    std::string storedList() { return std::get<std::string>(platform.store["menuItems"]); }
+    Texts typed() const {
+        Texts texts;
         for (const auto& event : platform.postedKeyEvents)
             if (event.down)
                 texts.push_back(event.text);
@@ -54,23 +67,15 @@ struct Controller : ::testing::Test {
 
 } // namespace
 
-TEST_F(Controller, AnEmptyStoreGivesTheDefaultsAndNothingIsTouched) {
-    platform.loginItemRegistered = true;
-    ClickController& c = *(controller = std::make_unique<ClickController>(platform));
-    EXPECT_TRUE(c.enabled() && c.launchAtLogin());
-    EXPECT_FALSE(c.assignedButton());
-    EXPECT_EQ(c.menuItems(), MenuItem::defaults());
-    EXPECT_TRUE(platform.writes.empty() && platform.loginItemCalls.empty());
-}
-
-TEST_F(Controller, ReadsOnlyValuesOfTheRightKindAndTheTapFollowsThem) {
+TEST_F(Controller, ReadsOnlyStoredValuesOfTheRightKindTouchesNothingAndTheTapFollows) {
     struct Case {
         bool trusted;
-        Stored enabled, button;
+        std::optional<Stored> enabled, button;
         bool expectEnabled;
         std::optional<int> expectButton;
     };
     const Case cases[]{
+        {true, {}, {}, true, {}},
         {true, false, std::int64_t{4}, false, 4},
         {true, std::string("false"), std::int64_t{2}, true, 2},
         {true, std::int64_t{0}, std::string("4"), true, {}},
@@ -80,15 +85,16 @@ TEST_F(Controller, ReadsOnlyValuesOfTheRightKindAndTheTapFollowsThem) {
         {false, true, std::int64_t{3}, true, 3},
     };
     for (const auto& c : cases) {
-        FakePlatform fresh;
-        fresh.trusted = c.trusted;
-        fresh.store = {{"enabled", c.enabled}, {"assignedButton", c.button}};
-        ClickController started(fresh);
-        EXPECT_EQ(started.enabled(), c.expectEnabled);
-        EXPECT_EQ(started.assignedButton(), c.expectButton);
-        EXPECT_TRUE(fresh.writes.empty());
+        fresh();
+        platform.loginItemRegistered = true;
+        start(c.trusted, c.button, c.enabled);
+        EXPECT_EQ(controller->enabled(), c.expectEnabled);
+        EXPECT_EQ(controller->assignedButton(), c.expectButton);
+        EXPECT_TRUE(controller->launchAtLogin());
+        EXPECT_EQ(controller->menuItems(), MenuItem::defaults());
+        EXPECT_TRUE(platform.writes.empty() && platform.loginItemCalls.empty());
         const bool wanted = c.trusted && c.expectEnabled && c.expectButton;
-        EXPECT_EQ(fresh.activeTap ? fresh.activeTap->watched.only : std::nullopt,
+        EXPECT_EQ(platform.activeTap ? platform.activeTap->watched.only : std::nullopt,
                   wanted ? c.expectButton : std::nullopt);
     }
 }
@@ -107,48 +113,38 @@ TEST_F(Controller, AStoredListLoadsWholeAndOnlyExactLowerCaseDefaultsAreCorrecte
     expected[0].label = "Command";
     expected[1].label = "Mention";
     EXPECT_EQ(start().menuItems(), expected);
-    for (std::size_t i = 0; i < stored.size(); ++i)
-        EXPECT_EQ(controller->menuItems()[i].id, stored[i].id);
-    ASSERT_EQ(platform.writes.size(), 1u);
+    EXPECT_EQ(platform.writes, Strings{"menuItems"});
     EXPECT_EQ(storedList(), *itemCodec::encode(expected));
-    platform.writes.clear();
-    ClickController again(platform);
-    EXPECT_TRUE(platform.writes.empty());
+    start();
+    EXPECT_EQ(platform.writes.size(), 1u);
 }
 
 TEST_F(Controller, AnUnreadableListIsKeptOnceAndNeverOverwrittenBeforeThat) {
     const std::string handWritten = R"([{"label": "mine"}, "by hand"])";
     const std::pair<Stored, Strings> otherKinds[]{
         {std::string("[]"), {}},
-        {std::int64_t{3}, {"3"}},
         {FakePlatform::Text{handWritten}, {handWritten}},
     };
     for (const auto& [value, expectKept] : otherKinds) {
-        FakePlatform fresh;
-        fresh.store["menuItems"] = value;
-        ClickController started(fresh);
-        EXPECT_EQ(started.menuItems(), MenuItem::defaults());
-        started.setMenuItems({});
-        Strings kept;
-        for (const auto& entry : fresh.keptUnreadable)
-            kept.push_back(entry.second);
-        EXPECT_EQ(kept, expectKept) << "an empty list loses nothing; a value of another kind would";
+        fresh();
+        platform.store["menuItems"] = value;
+        EXPECT_EQ(start().menuItems(), MenuItem::defaults());
+        controller->setMenuItems({});
+        EXPECT_EQ(platform.keptUnreadable, expectKept) << "an empty list loses nothing";
     }
+    fresh();
     platform.store["menuItems"] = std::string("not json");
     platform.keepingFails = true;
-    EXPECT_EQ(start().menuItems(), MenuItem::defaults());
-    controller->setMenuItems({textItem("a", "b")});
+    start().setMenuItems({textItem("a", "b")});
     EXPECT_EQ(storedList(), "not json");
     EXPECT_TRUE(controller->storeProblem());
     platform.keepingFails = false;
     controller->setEnabled(false); // any write rewrites the file, so the waiting list goes too
     EXPECT_FALSE(controller->storeProblem());
-    ASSERT_EQ(platform.writes.size(), 2u);
-    EXPECT_EQ(platform.writes[1].key, "menuItems");
+    EXPECT_EQ(platform.writes, (Strings{"enabled", "menuItems"}));
     EXPECT_EQ(storedList(), *itemCodec::encode(controller->menuItems()));
     controller->setMenuItems({textItem("e", "f")});
-    EXPECT_EQ(platform.keptUnreadable,
-              (std::vector<std::pair<std::string, std::string>>{{"menuItems", "not json"}}));
+    EXPECT_EQ(platform.keptUnreadable, Strings{"not json"});
 }
 
 TEST_F(Controller, EveryRowOfTheStatusAndIconTables) {
@@ -320,21 +316,18 @@ TEST_F(Controller, ATapSwitchedOffOrRefusedIsTriedAgain) {
 }
 
 TEST_F(Controller, AChosenRowIsTypedOnce120msLaterAsItWasWhenChosen) {
-    start();
-    controller->setMenuItems({textItem("Sig", "Best,\nMe"),
-                              {Uuid::random(), "Go", PopupAction::pressKey(SpecialKey::tab)}});
+    start().setMenuItems({textItem("Sig", "Best,\nMe"),
+                          {Uuid::random(), "Go", PopupAction::pressKey(SpecialKey::tab)}});
     platform.popupBehaviour = [](const std::vector<PopupRow>& rows) -> std::optional<std::size_t> {
         EXPECT_EQ(rows.at(1).action, PopupAction::pressKey(SpecialKey::tab));
         return 0;
     };
-    click(4);
-    platform.runPending();
+    clickAndRun();
     controller->setMenuItems({});
     platform.advance(119ms);
-    EXPECT_TRUE(platform.postedKeyEvents.empty());
+    EXPECT_TRUE(typed().empty());
     platform.advance(1ms);
-    ASSERT_EQ(platform.postedKeyEvents.size(), 2u);
-    EXPECT_EQ(platform.postedKeyEvents[0].text, u"Best,\nMe");
+    EXPECT_EQ(typed(), Texts{u"Best,\nMe"});
 
     platform.popupBehaviour = nullptr; // dismissed; the list is empty, so the defaults show
     click(4);
@@ -353,8 +346,7 @@ TEST_F(Controller, APressWhileThePopupIsOpenStacksNoSecondAndNothingOutlivesTheC
         --depth;
         return std::nullopt;
     };
-    click(4);
-    platform.runPending();
+    clickAndRun();
     EXPECT_EQ(deepest, 1);
     EXPECT_EQ(platform.popupsShown.size(), 1u);
 
@@ -369,15 +361,14 @@ TEST_F(Controller, APressWhileThePopupIsOpenStacksNoSecondAndNothingOutlivesTheC
 // The second popup opens within the typing delay and stays open a while (its nested loop runs
 // the clock on): the first choice waits for it and still goes first.
 TEST_F(Controller, AChoiceWaitsForALaterPopupAndGoesFirst) {
-    const std::vector<std::pair<std::optional<std::size_t>, std::vector<std::u16string>>> cases{
+    const std::pair<std::optional<std::size_t>, Texts> cases[]{
         {1, {u"first", u"second"}},
         {std::nullopt, {u"first"}},
     };
     for (const auto& [secondChoice, expected] : cases) {
-        controller.reset();
-        platform = FakePlatform();
+        fresh();
         startWithTwo();
-        platform.popupBehaviour = [](const auto&) { return std::optional<std::size_t>(0); };
+        platform.popupBehaviour = chooseFirst;
         clickAndRun();
         platform.advance(50ms);
         platform.popupBehaviour = [&, choice = secondChoice](const auto&) {
@@ -396,7 +387,7 @@ TEST_F(Controller, AChoiceWaitsForALaterPopupAndGoesFirst) {
 TEST_F(Controller, APressWhileTypingOpensThePopupOnceTheTextIsIn) {
     startWithTwo();
     platform.typingHeld = true;
-    platform.popupBehaviour = [](const auto&) { return std::optional<std::size_t>(0); };
+    platform.popupBehaviour = chooseFirst;
     clickAndRun();
     platform.advance(200ms);
     ASSERT_EQ(typed().size(), 1u);
@@ -407,7 +398,7 @@ TEST_F(Controller, APressWhileTypingOpensThePopupOnceTheTextIsIn) {
     platform.runPending();
     EXPECT_EQ(platform.popupsShown.size(), 2u);
     platform.advance(1000ms);
-    EXPECT_EQ(typed(), (std::vector<std::u16string>{u"first", u"first"}));
+    EXPECT_EQ(typed(), (Texts{u"first", u"first"}));
 }
 
 TEST_F(Controller, AFailedSaveIsToldKeptInMemoryAndClearedByTheNextSave) {

@@ -69,23 +69,6 @@ void FakePlatform::showPopup(const std::vector<PopupRow>& rows,
         picked(rows.at(*choice).action);
 }
 
-std::optional<std::string> FakePlatform::readStoredText(std::string_view key) {
-    const auto found = store.find(key);
-    if (found == store.end())
-        return std::nullopt;
-    return std::visit(
-        [](const auto& value) -> std::string {
-            using T = std::decay_t<decltype(value)>;
-            if constexpr (std::is_same_v<T, Text>)
-                return value.text;
-            else if constexpr (std::is_same_v<T, std::string>)
-                return value;
-            else
-                return std::to_string(value);
-        },
-        found->second);
-}
-
 void FakePlatform::whenKeyboardIdle(std::function<void()> done) {
     if (typingHeld)
         typingWaiters.push_back(std::move(done));

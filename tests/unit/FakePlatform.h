@@ -16,10 +16,6 @@ class FakePlatform : public Platform {
         friend bool operator==(const Text&, const Text&) = default;
     };
     using StoredValue = std::variant<bool, std::int64_t, std::string, Text>;
-    struct Write {
-        std::string key;
-        StoredValue value;
-    };
     struct FakeTap : ButtonTap {
         FakeTap(FakePlatform* platform, TapCallback tapCallback)
             : owner(platform), callback(std::move(tapCallback)) {}
@@ -53,9 +49,8 @@ class FakePlatform : public Platform {
     std::function<std::optional<std::size_t>(const std::vector<PopupRow>&)> popupBehaviour;
 
     // What tests read.
-    std::vector<Write> writes;
-    std::vector<std::pair<std::string, std::string>> keptUnreadable;
-    std::vector<std::string> loginItemCalls; // "register", "unregister"
+    std::vector<std::string> writes, keptUnreadable; // the keys written; the bytes kept
+    std::vector<std::string> loginItemCalls;         // "register", "unregister"
     int promptCount = 0, helpOpened = 0;
     std::vector<std::vector<PopupRow>> popupsShown;
     std::vector<KeyboardEvent> postedKeyEvents;
@@ -86,11 +81,14 @@ class FakePlatform : public Platform {
     void writeBool(std::string_view key, bool value) override { record(key, value); }
     void writeInteger(std::string_view key, std::int64_t value) override { record(key, value); }
     void writeData(std::string_view key, const std::string& bytes) override { record(key, bytes); }
-    std::optional<std::string> readStoredText(std::string_view key) override;
-    bool keepUnreadableData(std::string_view key, const std::string& bytes) override {
+    std::optional<std::string> readStoredText(std::string_view key) override {
+        const auto text = read<Text>(key);
+        return text ? std::optional(text->text) : std::nullopt;
+    }
+    bool keepUnreadableData(std::string_view, const std::string& bytes) override {
         const bool fails = keepingFails || storeFailure;
         if (!fails)
-            keptUnreadable.emplace_back(key, bytes);
+            keptUnreadable.push_back(bytes);
         return !fails;
     }
     std::optional<std::string> lastStoreFailure() override { return storeFailure; }
@@ -132,7 +130,7 @@ class FakePlatform : public Platform {
     void record(std::string_view key, StoredValue value) {
         if (storeFailure)
             return;
-        writes.push_back({std::string(key), value});
+        writes.emplace_back(key);
         store.insert_or_assign(std::string(key), std::move(value));
     }
     bool loginItemCall(const char* name, bool registered) {
