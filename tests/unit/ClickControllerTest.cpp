@@ -236,11 +236,9 @@ TEST_F(Controller, ThePermissionIsPolledEveryTwoSecondsUntilGrantedOrAskedFor) {
     EXPECT_FALSE(controller->accessibilityGranted() || tapOn()) << "no tick before its time";
     platform.advance(1ms);
     EXPECT_TRUE(controller->accessibilityGranted() && tapOn());
-    EXPECT_FALSE(platform.timerRunning());
     platform.trusted = false;
     platform.advance(10000ms);
     EXPECT_TRUE(controller->accessibilityGranted()) << "a withdrawn permission is not polled";
-    EXPECT_EQ(platform.promptCount, 0) << "the poll never prompts";
 
     start(false, std::int64_t{-1});
     controller->beginAssign();

@@ -3,11 +3,12 @@
 #include "platform/Platform.h"
 
 #include <map>
+#include <utility>
 #include <variant>
 
 namespace tavrin::testing {
 
-// An in-memory platform with a virtual clock; every operation is recorded for the tests.
+// An in-memory platform with a virtual clock; it records what the tests read.
 class FakePlatform : public Platform {
   public:
     // A value the store holds as none of the three kinds (a hand-written list, say).
@@ -51,23 +52,32 @@ class FakePlatform : public Platform {
     // What tests read.
     std::vector<std::string> writes, keptUnreadable; // the keys written; the bytes kept
     std::vector<std::string> loginItemCalls;         // "register", "unregister"
-    int promptCount = 0, helpOpened = 0;
+    int helpOpened = 0, keyEventsIntoPopup = 0;
     std::vector<std::vector<PopupRow>> popupsShown;
     std::vector<KeyboardEvent> postedKeyEvents;
-    int keyEventsIntoPopup = 0;
     FakeTap* activeTap = nullptr;
 
     // As the system would: only to an installed, enabled tap that watches the button.
-    Verdict deliver(ButtonEventType type, int button);
+    Verdict deliver(ButtonEventType type, int button) {
+        if (!activeTap || !activeTap->enabled)
+            return Verdict::pass;
+        const auto& only = activeTap->watched.only;
+        if (type != ButtonEventType::tapDisabled && only && *only != button)
+            return Verdict::pass;
+        return activeTap->callback(ButtonEvent{type, button});
+    }
     // Runs the tasks that fall due while the virtual clock moves on by `by`.
     void advance(std::chrono::milliseconds by);
     void runPending() { advance(std::chrono::milliseconds(0)); }
-    bool timerRunning() const { return timerAlive && *timerAlive; }
-    void finishTyping();
+    void finishTyping() {
+        typingHeld = false;
+        for (auto& done : std::exchange(typingWaiters, {}))
+            post(std::move(done));
+    }
 
     void post(std::function<void()> task) override { postAfter({}, std::move(task)); }
     void postAfter(std::chrono::milliseconds delay, std::function<void()> task) override {
-        tasks.push_back({now + delay, nextOrder++, std::move(task)});
+        tasks.push_back({now + delay, std::move(task)});
     }
     std::unique_ptr<RepeatingTimer> startRepeatingTimer(std::chrono::milliseconds interval,
                                                         std::function<void()> tick) override;
@@ -86,39 +96,54 @@ class FakePlatform : public Platform {
         return text ? std::optional(text->text) : std::nullopt;
     }
     bool keepUnreadableData(std::string_view, const std::string& bytes) override {
-        const bool fails = keepingFails || storeFailure;
-        if (!fails)
-            keptUnreadable.push_back(bytes);
-        return !fails;
+        if (keepingFails || storeFailure)
+            return false;
+        keptUnreadable.push_back(bytes);
+        return true;
     }
     std::optional<std::string> lastStoreFailure() override { return storeFailure; }
     bool loginItemEnabled() override { return loginItemRegistered; }
     bool registerLoginItem() override { return loginItemCall("register", true); }
     bool unregisterLoginItem() override { return loginItemCall("unregister", false); }
-    std::optional<std::string> lastLoginItemFailure() override {
-        return loginItemCallsFail ? std::optional<std::string>("fake refusal") : std::nullopt;
-    }
     bool isTrusted() override { return trusted; }
-    bool isTrustedWithPrompt() override {
-        ++promptCount;
-        return trusted;
-    }
+    bool isTrustedWithPrompt() override { return trusted; }
     void openAccessibilityHelp() override { ++helpOpened; }
-    std::unique_ptr<ButtonTap> createTap(TapCallback callback) override;
+    std::unique_ptr<ButtonTap> createTap(TapCallback callback) override {
+        if (tapRefused)
+            return nullptr;
+        auto tap = std::make_unique<FakeTap>(this, std::move(callback));
+        activeTap = tap.get();
+        return tap;
+    }
     void showPopup(const std::vector<PopupRow>& rows,
-                   const std::function<void(const PopupAction&)>& picked) override;
+                   const std::function<void(const PopupAction&)>& picked) override {
+        popupsShown.push_back(rows);
+        popupOpen = true;
+        const auto choice = popupBehaviour ? popupBehaviour(rows) : std::nullopt;
+        popupOpen = false;
+        if (choice)
+            picked(rows.at(*choice).action);
+    }
     std::optional<KeyboardEvent> createKeyboardEvent(std::optional<SpecialKey> key,
-                                                     bool down) override;
+                                                     bool down) override {
+        if (keyboardEventsLeft && (*keyboardEventsLeft)-- <= 0)
+            return std::nullopt;
+        return KeyboardEvent{key, down, {}};
+    }
     void postKeyboardEvent(const KeyboardEvent& event) override {
         postedKeyEvents.push_back(event);
         keyEventsIntoPopup += popupOpen ? 1 : 0;
     }
-    void whenKeyboardIdle(std::function<void()> done) override;
+    void whenKeyboardIdle(std::function<void()> done) override {
+        if (typingHeld)
+            typingWaiters.push_back(std::move(done));
+        else
+            post(std::move(done));
+    }
 
   private:
     struct Task {
         std::chrono::milliseconds due;
-        std::uint64_t order;
         std::function<void()> run;
     };
     template <class T> std::optional<T> read(std::string_view key) const {
@@ -143,9 +168,7 @@ class FakePlatform : public Platform {
                       std::shared_ptr<bool> alive);
 
     std::chrono::milliseconds now{0};
-    std::vector<Task> tasks;
-    std::uint64_t nextOrder = 0;
-    std::shared_ptr<bool> timerAlive;
+    std::vector<Task> tasks; // in the order posted
     bool popupOpen = false;
     std::vector<std::function<void()>> typingWaiters;
 };

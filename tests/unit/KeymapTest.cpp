@@ -1,0 +1,220 @@
+#include "KeySymMaps.h"
+#include "KeymapIndex.h"
+#include "Keysyms.h"
+#include "TypingPlan.h"
+
+#include <algorithm>
+#include <bit>
+#include <gtest/gtest.h>
+#include <memory>
+#include <stdexcept>
+#include <xkbcommon/xkbcommon-keysyms.h>
+
+namespace tavrin::keymap {
+namespace {
+
+// A keymap compiled by xkbcommon from the system's layout data, as setxkbmap would load it, and
+// its index.
+struct Layout {
+    explicit Layout(const std::string& name) {
+        const xkb_rule_names names{"evdev", "pc105", name.c_str(), "", ""};
+        keymap.reset(xkb_keymap_new_from_names(context.get(), &names, XKB_KEYMAP_COMPILE_NO_FLAGS));
+        if (!keymap)
+            throw std::runtime_error("layout " + name + " does not compile");
+        index = std::make_unique<KeymapIndex>(keymap.get());
+    }
+    TypingPlan planFor(std::u16string_view text) const {
+        return TypingPlan::forKeysyms(keysymsForText(text), *index, 0, index->spareKeycodes());
+    }
+
+    std::unique_ptr<xkb_context, decltype(&xkb_context_unref)> context{
+        xkb_context_new(XKB_CONTEXT_NO_ENVIRONMENT_NAMES), &xkb_context_unref};
+    std::unique_ptr<xkb_keymap, decltype(&xkb_keymap_unref)> keymap{nullptr, &xkb_keymap_unref};
+    std::unique_ptr<KeymapIndex> index;
+};
+
+const char* const testedLayouts[]{"us", "de", "fr", "ru", "us,ru"};
+
+std::vector<const Rebinding*> rebindingsOf(const TypingPlan& plan) {
+    std::vector<const Rebinding*> rebindings;
+    for (const TypingStep& step : plan.steps)
+        if (const auto* rebinding = std::get_if<Rebinding>(&step))
+            rebindings.push_back(rebinding);
+    return rebindings;
+}
+
+// Characters that no tested layout holds, all different.
+std::u16string distinctCjk(std::size_t count) {
+    std::u16string text;
+    for (std::size_t i = 0; i < count; ++i)
+        text.push_back(static_cast<char16_t>(0x4E00 + i));
+    return text;
+}
+
+// One key's map as XKB sends it, in this machine's byte order.
+std::vector<std::uint8_t> keyMap(std::array<std::uint8_t, 4> types, std::uint8_t groupInfo,
+                                 std::uint8_t width, std::vector<std::uint32_t> keysyms) {
+    std::vector<std::uint8_t> bytes(types.begin(), types.end());
+    bytes.push_back(groupInfo);
+    bytes.push_back(width);
+    const auto count = static_cast<std::uint16_t>(keysyms.size());
+    const auto* countBytes = reinterpret_cast<const std::uint8_t*>(&count);
+    bytes.insert(bytes.end(), countBytes, countBytes + sizeof count);
+    const auto* keysymBytes = reinterpret_cast<const std::uint8_t*>(keysyms.data());
+    bytes.insert(bytes.end(), keysymBytes, keysymBytes + keysyms.size() * sizeof(std::uint32_t));
+    return bytes;
+}
+
+} // namespace
+
+// Whether a stroke types its character is the end-to-end typing test's business.
+TEST(KeymapIndexTest, LockKeysAreNeverHeldAndSpareKeycodesHoldNothingInEveryLayout) {
+    for (const char* name : testedLayouts) {
+        const Layout layout(name);
+        EXPECT_FALSE(layout.index->modifierKey(0x02, 0)) << "CapsLock locks, nobody holds Lock";
+        for (xkb_keycode_t capsOrNumLock : {66u, 77u})
+            EXPECT_FALSE(layout.index->isModifierKey(capsOrNumLock)) << name;
+        EXPECT_GE(layout.index->spareKeycodes().size(), 10u) << name;
+        for (xkb_keycode_t keycode : layout.index->spareKeycodes()) {
+            EXPECT_GE(keycode, 8u);
+            EXPECT_LE(keycode, 255u);
+            EXPECT_EQ(xkb_keymap_num_layouts_for_key(layout.keymap.get(), keycode), 0u);
+        }
+    }
+}
+
+TEST(KeymapIndexTest, HoldsWhatEachLayoutOffersAndTakesTheStrokeWithTheFewestModifiers) {
+    const std::u16string ascii =
+        u"The quick brown fox, 0123456789 !\"#$%&'()*+-./:;<=>?@[\\]_{|}~\n\t";
+    const std::tuple<std::string, std::u16string, std::u16string> cases[]{
+        {"us", ascii, u"\u00E4\u0436"},
+        {"de", ascii + u"äöüÄÖÜß€µ§°", u"\u00E9"},
+        {"fr", ascii + u"éèàçù²€", u""},
+        {"ru", u"Съешь же ещё этих мягких французских булок, ЁЖ №1.", u"aA"},
+    };
+    for (const auto& [name, held, missing] : cases) {
+        const Layout layout(name);
+        for (xkb_keysym_t keysym : keysymsForText(held))
+            EXPECT_TRUE(layout.index->holds(keysym)) << name << " " << std::hex << keysym;
+        for (xkb_keysym_t keysym : keysymsForText(missing))
+            EXPECT_FALSE(layout.index->holds(keysym)) << name << " " << std::hex << keysym;
+    }
+    // The euro sign is on the third and the fourth level of the e key: AltGr alone reaches it.
+    const auto euro = Layout("de").index->strokeFor(*keysymForCharacter(U'\u20AC'), 0);
+    ASSERT_TRUE(euro);
+    EXPECT_EQ(std::popcount(euro->modifiers), 1);
+}
+
+// Exact typing is the end-to-end typing test's business; these plans are checked for how seldom
+// they change the keymap.
+TEST(TypingPlanTest, ChangesTheKeymapSeldomInEveryLayout) {
+    for (const char* name : testedLayouts) {
+        const Layout layout(name);
+        const auto spare = layout.index->spareKeycodes();
+        const std::u16string held = u"1234 567, 890.\n";
+        const TypingPlan plain = layout.planFor(held);
+        EXPECT_TRUE(rebindingsOf(plain).empty()) << name;
+        EXPECT_EQ(plain.steps.size(), held.size()) << name;
+
+        // Two characters on every spare key per keymap change; the last three on two keys.
+        const TypingPlan filling = layout.planFor(distinctCjk(4 * spare.size() + 3));
+        const auto full = rebindingsOf(filling);
+        ASSERT_EQ(full.size(), 3u) << name;
+        for (const Rebinding* rebinding : {full[0], full[1]}) {
+            ASSERT_EQ(rebinding->bindings.size(), spare.size());
+            for (const SpareBinding& binding : rebinding->bindings) {
+                EXPECT_NE(std::ranges::find(spare, binding.keycode), spare.end());
+                EXPECT_NE(binding.keysyms[0], binding.keysyms[1]);
+            }
+        }
+        EXPECT_EQ(full[2]->bindings.size(), 2u) << name;
+
+        // Bindings still needed stay; the one needed last goes.
+        const std::u16string cycle = distinctCjk(2 * spare.size() + 1);
+        const TypingPlan cycling = layout.planFor(cycle + cycle + cycle);
+        const auto cycled = rebindingsOf(cycling);
+        ASSERT_GE(cycled.size(), 2u) << name;
+        EXPECT_LE(cycled.size(), 4u) << name;
+        EXPECT_EQ(cycled.front()->bindings.size(), spare.size());
+        for (std::size_t i = 1; i < cycled.size(); ++i)
+            EXPECT_EQ(cycled[i]->bindings.size(), 1u) << name << " keymap change " << i;
+    }
+}
+
+TEST(TypingPlanTest, SwitchesGroupOnlyWhenNeededAndLeavesOutWhatCannotBeTyped) {
+    std::vector<xkb_layout_index_t> groups;
+    for (const TypingStep& step :
+         Layout("us,ru").planFor(u"ab \u0436\u0437 12, \u0438 cd 3").steps) {
+        const auto& stroke = std::get<KeyStroke>(step);
+        if (groups.empty() || groups.back() != stroke.group)
+            groups.push_back(stroke.group);
+    }
+    EXPECT_EQ(groups, (std::vector<xkb_layout_index_t>{0, 1, 0}));
+
+    const Layout us("us");
+    const TypingPlan plan = TypingPlan::forKeysyms(keysymsForText(u"a\u0436b"), *us.index, 0, {});
+    ASSERT_EQ(plan.steps.size(), 2u);
+    EXPECT_EQ(std::get<KeyStroke>(plan.steps[1]), *us.index->strokeFor(XKB_KEY_b, 0));
+}
+
+// What the typer binds is checked by the end-to-end typing test; here, data the server may send.
+TEST(KeySymMapsTest, WritesBackWhatItReadAndRefusesDataCutShort) {
+    auto bytes = keyMap({3, 0, 0, 0}, 1, 4, {XKB_KEY_e, XKB_KEY_E, XKB_KEY_EuroSign, XKB_KEY_cent});
+    const auto noSymbol = keyMap({0, 0, 0, 0}, 0, 0, {});
+    bytes.insert(bytes.end(), noSymbol.begin(), noSymbol.end());
+    const auto maps = KeySymMaps::parse(50, 2, bytes);
+    ASSERT_TRUE(maps);
+    EXPECT_EQ(maps->lastKeycode(), 51u);
+    EXPECT_EQ(maps->encode({}).bytes, bytes);
+
+    EXPECT_FALSE(KeySymMaps::parse(50, 3, bytes));
+    // Copies of their own size, so that the sanitizer sees any read past their end.
+    for (std::size_t cutAt : {bytes.size() - 4, std::size_t{10}}) {
+        const std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + cutAt);
+        EXPECT_FALSE(KeySymMaps::parse(50, 2, cut)) << "cut at " << cutAt;
+    }
+    EXPECT_TRUE(KeySymMaps::parse(50, 0, {}));
+}
+
+TEST(KeySymMapsTest, RepeatsAKeysymOnAnEmptyLevel) {
+    EXPECT_EQ(KeySymMaps::KeyMap::holding({XKB_KEY_Eacute, XKB_KEY_NoSymbol}).keysyms,
+              (std::vector<std::uint32_t>{XKB_KEY_Eacute, XKB_KEY_Eacute}));
+    EXPECT_EQ(KeySymMaps::KeyMap::holding({XKB_KEY_NoSymbol, XKB_KEY_Eacute}).keysyms,
+              (std::vector<std::uint32_t>{XKB_KEY_Eacute, XKB_KEY_Eacute}));
+}
+
+TEST(KeysymsTest, WalksUtf16ByCodePointAndReplacesLoneSurrogates) {
+    EXPECT_EQ(codePoints(u"a\U0001F600\u00E9\U0010FFFF\U00010000"),
+              (std::vector<char32_t>{U'a', 0x1F600, 0xE9, 0x10FFFF, 0x10000}));
+    const char16_t loneHigh[] = {u'x', 0xD83D, u'y', 0};
+    const char16_t lowBeforeHigh[] = {0xDE00, 0xD83D, 0};
+    const char16_t highAtEnd[] = {u'x', 0xD83D, 0};
+    EXPECT_EQ(codePoints(loneHigh), (std::vector<char32_t>{U'x', 0xFFFD, U'y'}));
+    EXPECT_EQ(codePoints(lowBeforeHigh), (std::vector<char32_t>{0xFFFD, 0xFFFD}));
+    EXPECT_EQ(codePoints(highAtEnd), (std::vector<char32_t>{U'x', 0xFFFD}));
+}
+
+TEST(KeysymsTest, TextBecomesKeysymsWithOneReturnPerLineBreakAndNoControlCharacters) {
+    const char16_t text[] = u"a\r\nb\rc\n\nd\u0007\te\u0301\u00A0\u0100\u0436\U0001F389";
+    EXPECT_EQ(keysymsForText(text),
+              (std::vector<xkb_keysym_t>{XKB_KEY_a, XKB_KEY_Return, XKB_KEY_b, XKB_KEY_Return,
+                                         XKB_KEY_c, XKB_KEY_Return, XKB_KEY_Return, XKB_KEY_d,
+                                         XKB_KEY_Tab, XKB_KEY_e, 0x1000301, XKB_KEY_nobreakspace,
+                                         0x1000100, 0x1000436, 0x101F389}));
+    for (char32_t untypable : {0x00, 0x07, 0x1B, 0x7F, 0x85, 0x9F, 0xD800, 0xDFFF, 0x110000})
+        EXPECT_FALSE(keysymForCharacter(untypable)) << std::hex << static_cast<unsigned>(untypable);
+}
+
+TEST(KeysymsTest, LegacyAndUnicodeKeysymsOfOneCharacterMeet) {
+    EXPECT_EQ(normalizedKeysym(XKB_KEY_Cyrillic_zhe), keysymForCharacter(U'\u0436'));
+    EXPECT_EQ(normalizedKeysym(0x1000436), keysymForCharacter(U'\u0436'));
+    EXPECT_EQ(normalizedKeysym(0x10000E4), keysymForCharacter(U'\u00E4'));
+    EXPECT_EQ(normalizedKeysym(XKB_KEY_EuroSign), keysymForCharacter(U'\u20AC'));
+    for (xkb_keysym_t kept : {XKB_KEY_Return, XKB_KEY_Tab, XKB_KEY_Escape, XKB_KEY_dead_acute})
+        EXPECT_EQ(normalizedKeysym(kept), kept);
+    // Keypad keys change with NumLock: never the place to type a digit or a line break.
+    for (xkb_keysym_t keypad : {XKB_KEY_KP_1, XKB_KEY_KP_Enter, XKB_KEY_KP_Space})
+        EXPECT_FALSE(normalizedKeysym(keypad));
+}
+
+} // namespace tavrin::keymap
