@@ -121,30 +121,27 @@ TEST_F(Controller, AStoredListLoadsWholeAndOnlyExactLowerCaseDefaultsAreCorrecte
 
 TEST_F(Controller, AnUnreadableListIsKeptOnceAndNeverOverwrittenBeforeThat) {
     const std::string handWritten = R"([{"label": "mine"}, "by hand"])";
-    const std::pair<Stored, Strings> otherKinds[]{
+    const std::pair<Stored, Strings> cases[]{
         {std::string("[]"), {}},
         {FakePlatform::Text{handWritten}, {handWritten}},
+        {std::string("not json"), {"not json"}},
     };
-    for (const auto& [value, expectKept] : otherKinds) {
+    for (const auto& [value, expectKept] : cases) {
         fresh();
         platform.store["menuItems"] = value;
+        platform.keepingFails = true;
         EXPECT_EQ(start().menuItems(), MenuItem::defaults());
-        controller->setMenuItems({});
+        controller->setMenuItems({textItem("a", "b")});
+        EXPECT_EQ(platform.store["menuItems"] == value, !expectKept.empty()) << "not yet kept";
+        EXPECT_EQ(controller->storeProblem().has_value(), !expectKept.empty());
+        platform.keepingFails = false;
+        controller->setEnabled(false); // any write rewrites the file, so the waiting list goes too
         EXPECT_EQ(platform.keptUnreadable, expectKept) << "an empty list loses nothing";
+        EXPECT_FALSE(controller->storeProblem());
+        EXPECT_EQ(storedList(), *itemCodec::encode(controller->menuItems()));
     }
-    fresh();
-    platform.store["menuItems"] = std::string("not json");
-    platform.keepingFails = true;
-    start().setMenuItems({textItem("a", "b")});
-    EXPECT_EQ(storedList(), "not json");
-    EXPECT_TRUE(controller->storeProblem());
-    platform.keepingFails = false;
-    controller->setEnabled(false); // any write rewrites the file, so the waiting list goes too
-    EXPECT_FALSE(controller->storeProblem());
-    EXPECT_EQ(platform.writes, (Strings{"enabled", "menuItems"}));
-    EXPECT_EQ(storedList(), *itemCodec::encode(controller->menuItems()));
-    controller->setMenuItems({textItem("e", "f")});
-    EXPECT_EQ(platform.keptUnreadable, Strings{"not json"});
+    controller->setMenuItems({});
+    EXPECT_EQ(platform.keptUnreadable, Strings{"not json"}) << "kept once";
 }
 
 TEST_F(Controller, EveryRowOfTheStatusAndIconTables) {
@@ -185,25 +182,33 @@ TEST_F(Controller, EveryRowOfTheStatusAndIconTables) {
     EXPECT_EQ(told, 1);
 }
 
-TEST_F(Controller, EveryAssignmentStoresAndNotifiesAndObserversMayLeaveWhileTold) {
+TEST_F(Controller, EveryAssignmentIsStoredAndToldAndAFailedSaveIsToldUntilTheNextSave) {
     start(false, std::int64_t{5});
+    SettingsModel model(*controller);
     int notified = 0;
     controller->addObserver([&] { ++notified; });
     ClickController::ObserverId leaving =
         controller->addObserver([&] { controller->removeObserver(leaving); });
-    controller->setEnabled(true);
     controller->setEnabled(false);
     EXPECT_EQ(std::get<bool>(platform.store["enabled"]), false);
     controller->setMenuItems(controller->menuItems());
     EXPECT_EQ(storedList(), *itemCodec::encode(MenuItem::defaults()));
     controller->clearAssignedButton();
     EXPECT_EQ(std::get<std::int64_t>(platform.store["assignedButton"]), -1);
-    EXPECT_EQ(notified, 4);
-    EXPECT_EQ(platform.writes.size(), 4u);
+    EXPECT_EQ(notified, 3);
+    EXPECT_EQ(platform.writes.size(), 3u);
+
+    platform.storeFailure = "could not write /x/tavrin.conf";
+    controller->setEnabled(true);
+    EXPECT_TRUE(controller->enabled()) << "kept in memory";
+    EXPECT_NE(model.saveNotice().find(*platform.storeFailure), std::string::npos);
+    platform.storeFailure.reset();
+    controller->setMenuItems({});
+    EXPECT_EQ(model.saveNotice(), "");
 }
 
 TEST_F(Controller, TheLoginSwitchCallsOnlyOnChangeAndSettlesAFailureToTheStatus) {
-    start();
+    SettingsModel model(start());
     for (bool on : {false, true, true, false})
         controller->setLaunchAtLogin(on);
     EXPECT_EQ(platform.loginItemCalls, (Strings{"register", "unregister"}));
@@ -212,9 +217,13 @@ TEST_F(Controller, TheLoginSwitchCallsOnlyOnChangeAndSettlesAFailureToTheStatus)
     controller->setLaunchAtLogin(true);
     EXPECT_EQ(platform.loginItemCalls, (Strings{"register", "unregister"}));
     EXPECT_FALSE(controller->launchAtLogin());
+    EXPECT_NE(model.saveNotice(), "");
     platform.loginItemRegistered = true; // registered after all, though the call failed
     controller->setLaunchAtLogin(true);
     EXPECT_TRUE(controller->launchAtLogin());
+    platform.loginItemCallsFail = false;
+    controller->setLaunchAtLogin(false);
+    EXPECT_EQ(model.saveNotice(), "") << "a success clears the failure";
 
     struct Flipping : FakePlatform {
         int reads = 0;
@@ -226,6 +235,34 @@ TEST_F(Controller, TheLoginSwitchCallsOnlyOnChangeAndSettlesAFailureToTheStatus)
     flipping.loginItemCallsFail = true;
     c.setLaunchAtLogin(false);
     EXPECT_LE(flipping.loginItemCalls.size(), 6u) << "a contradicting status still ends";
+}
+
+TEST_F(Controller, OnlyTheAssignedButtonIsSwallowedAndItsPopupOpensOutsideTheCallback) {
+    platform.tapRefused = true;
+    start();
+    EXPECT_EQ(platform.activeTap, nullptr);
+    platform.tapRefused = false;
+    controller->syncTap(); // a refused tap is tried again
+    EXPECT_EQ(click(4), Verdict::swallow);
+    EXPECT_TRUE(platform.popupsShown.empty());
+    platform.runPending();
+    EXPECT_EQ(platform.popupsShown.size(), 1u);
+    controller->setEnabled(false);
+    EXPECT_FALSE(tapOn());
+    controller->setEnabled(true);
+    platform.activeTap->enabled = false; // as if the system had switched it off
+    EXPECT_EQ(platform.activeTap->callback({Type::tapDisabled, 0}), Verdict::pass);
+    EXPECT_EQ(click(4), Verdict::swallow);
+    for (const bool assigning : {false, true}) {
+        if (assigning)
+            controller->beginAssign();
+        for (const int primaryOrSecondary : {0, 1})
+            for (const Type type : {Type::press, Type::release})
+                EXPECT_EQ(controller->handle({type, primaryOrSecondary}), Verdict::pass);
+    }
+    EXPECT_TRUE(controller->assignMode());
+    platform.runPending();
+    EXPECT_EQ(platform.popupsShown.size(), 2u);
 }
 
 TEST_F(Controller, ThePermissionIsPolledEveryTwoSecondsUntilGrantedOrAskedFor) {
@@ -252,31 +289,6 @@ TEST_F(Controller, ThePermissionIsPolledEveryTwoSecondsUntilGrantedOrAskedFor) {
     EXPECT_EQ(controller->assignedButton(), 2);
 }
 
-TEST_F(Controller, TheAssignedButtonIsSwallowedAndOpensOnePopupOutsideTheCallback) {
-    start();
-    EXPECT_EQ(click(4), Verdict::swallow);
-    EXPECT_TRUE(platform.popupsShown.empty());
-    platform.runPending();
-    EXPECT_EQ(platform.popupsShown.size(), 1u);
-    EXPECT_EQ(click(3), Verdict::pass);
-    controller->setEnabled(false);
-    EXPECT_FALSE(tapOn());
-    controller->setEnabled(true);
-    EXPECT_EQ(click(4), Verdict::swallow);
-    for (int round = 0; round < 3; ++round) {
-        if (round == 1)
-            controller->beginAssign();
-        if (round == 2)
-            controller->setEnabled(false);
-        for (const int primaryOrSecondary : {0, 1})
-            for (const Type type : {Type::press, Type::release})
-                EXPECT_EQ(controller->handle({type, primaryOrSecondary}), Verdict::pass);
-    }
-    EXPECT_TRUE(controller->assignMode());
-    platform.runPending();
-    EXPECT_EQ(platform.popupsShown.size(), 2u);
-}
-
 TEST_F(Controller, AssignModeWatchesEverySpareButtonAndThePressAssignsIt) {
     start(true, std::int64_t{-1});
     controller->beginAssign();
@@ -300,17 +312,6 @@ TEST_F(Controller, AssignModeWatchesEverySpareButtonAndThePressAssignsIt) {
     EXPECT_EQ(platform.deliver(Type::release, 3), Verdict::pass) << "disabled: the tap is off";
     platform.runPending(); // the retired tap is released after its callback returned
     EXPECT_EQ(platform.activeTap, nullptr);
-}
-
-TEST_F(Controller, ATapSwitchedOffOrRefusedIsTriedAgain) {
-    platform.tapRefused = true;
-    start();
-    EXPECT_EQ(platform.activeTap, nullptr);
-    platform.tapRefused = false;
-    controller->syncTap();
-    platform.activeTap->enabled = false; // as if the system had switched it off
-    EXPECT_EQ(platform.activeTap->callback({Type::tapDisabled, 0}), Verdict::pass);
-    EXPECT_EQ(click(4), Verdict::swallow);
 }
 
 TEST_F(Controller, AChosenRowIsTypedOnce120msLaterAsItWasWhenChosen) {
@@ -397,22 +398,4 @@ TEST_F(Controller, APressWhileTypingOpensThePopupOnceTheTextIsIn) {
     EXPECT_EQ(platform.popupsShown.size(), 2u);
     platform.advance(1000ms);
     EXPECT_EQ(typed(), (Texts{u"first", u"first"}));
-}
-
-TEST_F(Controller, AFailedSaveIsToldKeptInMemoryAndClearedByTheNextSave) {
-    start();
-    SettingsModel model(*controller);
-    platform.storeFailure = "could not write /x/tavrin.conf";
-    controller->setEnabled(false);
-    EXPECT_FALSE(controller->enabled());
-    EXPECT_NE(model.saveNotice().find(*platform.storeFailure), std::string::npos);
-    platform.storeFailure.reset();
-    controller->setMenuItems({});
-    EXPECT_EQ(model.saveNotice(), "");
-    platform.loginItemCallsFail = true;
-    controller->setLaunchAtLogin(true);
-    EXPECT_NE(model.saveNotice(), "");
-    platform.loginItemCallsFail = false;
-    controller->setLaunchAtLogin(true);
-    EXPECT_EQ(model.saveNotice(), "");
 }

@@ -105,6 +105,9 @@ class FakePlatform : public Platform {
     bool loginItemEnabled() override { return loginItemRegistered; }
     bool registerLoginItem() override { return loginItemCall("register", true); }
     bool unregisterLoginItem() override { return loginItemCall("unregister", false); }
+    std::optional<std::string> lastLoginItemFailure() override {
+        return loginItemCallsFail ? std::optional<std::string>("fake refusal") : std::nullopt;
+    }
     bool isTrusted() override { return trusted; }
     bool isTrustedWithPrompt() override { return trusted; }
     void openAccessibilityHelp() override { ++helpOpened; }
