@@ -5,27 +5,24 @@
 #include <gtest/gtest.h>
 
 using namespace tavrin;
-using tavrin::testing::FakePlatform;
 
 TEST(KeySender, ATextOrAKeyTravelsOnOneDownAndOneUpAndNothingWhenEitherCannotBeMade) {
-    const PopupAction actions[]{PopupAction::insertText("a\n\U0001F600/"),
-                                PopupAction::pressKey(SpecialKey::tab)};
-    for (const auto& action : actions) {
-        FakePlatform platform;
-        KeySender::perform(platform, action);
-        ASSERT_EQ(platform.postedKeyEvents.size(), 2u);
-        const auto* key = action.asPressKey();
-        for (bool down : {true, false}) {
-            const KeyboardEvent& event = platform.postedKeyEvents[down ? 0 : 1];
-            EXPECT_EQ(event.down, down);
-            EXPECT_EQ(event.key, key ? std::optional(key->key) : std::nullopt);
-            EXPECT_EQ(event.text, key ? u"" : u"a\n\U0001F600/");
-        }
-        for (int left : {0, 1}) {
-            FakePlatform failing;
-            failing.keyboardEventsLeft = left;
-            KeySender::perform(failing, action);
-            EXPECT_TRUE(failing.postedKeyEvents.empty());
+    using Posted = std::vector<std::tuple<std::optional<SpecialKey>, bool, std::u16string>>;
+    const std::tuple<PopupAction, std::optional<SpecialKey>, std::u16string> cases[]{
+        {PopupAction::insertText("a\n\U0001F600/"), std::nullopt, u"a\n\U0001F600/"},
+        {PopupAction::pressKey(SpecialKey::tab), SpecialKey::tab, u""},
+    };
+    for (const auto& [action, key, text] : cases) {
+        for (const int eventsLeft : {-1, 0, 1}) { // -1: no limit
+            tavrin::testing::FakePlatform platform;
+            if (eventsLeft >= 0)
+                platform.keyboardEventsLeft = eventsLeft;
+            KeySender::perform(platform, action);
+            Posted posted;
+            for (const auto& event : platform.postedKeyEvents)
+                posted.emplace_back(event.key, event.down, event.text);
+            const Posted both{{key, true, text}, {key, false, text}};
+            EXPECT_EQ(posted, eventsLeft < 0 ? both : Posted{});
         }
     }
 }

@@ -15,7 +15,6 @@ TEST(MenuItem, EqualityTakesTheIdAndComparesTextsByCanonicalEquivalence) {
     EXPECT_NE(PopupAction::pressKey(SpecialKey::tab), PopupAction::pressKey(SpecialKey::space));
     const auto& defaults = MenuItem::defaults();
     EXPECT_NE(defaults[0].id, defaults[1].id);
-    EXPECT_EQ(&defaults, &MenuItem::defaults()) << "built once per run";
 }
 
 TEST(Uuid, ParsesEitherCaseAndWritesUpperCase) {
