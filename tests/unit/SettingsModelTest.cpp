@@ -74,14 +74,3 @@ TEST(ItemEditorModel, AnEmptyOrKeyNamedLabelFollowsTheKeyAndTheUsersOwnStays) {
         EXPECT_EQ(editor.label(), after) << label;
     }
 }
-
-TEST(ItemEditorModel, SwitchingKeepsBothValuesAndOnlyTheChosenOneIsSaved) {
-    const MenuItem entry{Uuid::random(), "Mail", PopupAction::insertText("me@example.org")};
-    ItemEditorModel editor(entry);
-    editor.setActionType(ActionType::key);
-    editor.setKeyValue(SpecialKey::space);
-    EXPECT_EQ(editor.result(),
-              (MenuItem{entry.id, "Mail", PopupAction::pressKey(SpecialKey::space)}));
-    editor.setActionType(ActionType::text);
-    EXPECT_EQ(editor.result(), entry);
-}
