@@ -16,7 +16,7 @@ void FakePlatform::advance(std::chrono::milliseconds by) {
         tasks.erase(next);
         run();
     }
-    now = until;
+    now = std::max(now, until); // a nested loop may have run the clock on
 }
 
 void FakePlatform::scheduleTick(std::chrono::milliseconds interval, std::function<void()> tick,
