@@ -183,17 +183,6 @@ TEST(KeySymMapsTest, RepeatsAKeysymOnAnEmptyLevel) {
               (std::vector<std::uint32_t>{XKB_KEY_Eacute, XKB_KEY_Eacute}));
 }
 
-TEST(KeysymsTest, WalksUtf16ByCodePointAndReplacesLoneSurrogates) {
-    EXPECT_EQ(codePoints(u"a\U0001F600\u00E9\U0010FFFF\U00010000"),
-              (std::vector<char32_t>{U'a', 0x1F600, 0xE9, 0x10FFFF, 0x10000}));
-    const char16_t loneHigh[] = {u'x', 0xD83D, u'y', 0};
-    const char16_t lowBeforeHigh[] = {0xDE00, 0xD83D, 0};
-    const char16_t highAtEnd[] = {u'x', 0xD83D, 0};
-    EXPECT_EQ(codePoints(loneHigh), (std::vector<char32_t>{U'x', 0xFFFD, U'y'}));
-    EXPECT_EQ(codePoints(lowBeforeHigh), (std::vector<char32_t>{0xFFFD, 0xFFFD}));
-    EXPECT_EQ(codePoints(highAtEnd), (std::vector<char32_t>{U'x', 0xFFFD}));
-}
-
 TEST(KeysymsTest, TextBecomesKeysymsWithOneReturnPerLineBreakAndNoControlCharacters) {
     const char16_t text[] = u"a\r\nb\rc\n\nd\u0007\te\u0301\u00A0\u0100\u0436\U0001F389";
     EXPECT_EQ(keysymsForText(text),
