@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 
+#include <algorithm>
 #include <map>
 #include <utility>
 #include <variant>
@@ -62,7 +63,20 @@ class FakePlatform : public Platform {
         return activeTap->callback(ButtonEvent{type, button});
     }
     // Runs the tasks that fall due while the virtual clock moves on by `by`.
-    void advance(std::chrono::milliseconds by);
+    void advance(std::chrono::milliseconds by) {
+        const auto until = now + by;
+        for (;;) {
+            // The first of the earliest: tasks due together run in the order posted.
+            const auto next = std::ranges::min_element(tasks, {}, &Task::due);
+            if (next == tasks.end() || next->due > until)
+                break;
+            now = std::max(now, next->due);
+            auto run = std::move(next->run);
+            tasks.erase(next);
+            run();
+        }
+        now = std::max(now, until); // a nested loop may have run the clock on
+    }
     void runPending() { advance(std::chrono::milliseconds(0)); }
     void finishTyping() {
         typingHeld = false;
@@ -75,7 +89,15 @@ class FakePlatform : public Platform {
         tasks.push_back({now + delay, std::move(task)});
     }
     std::unique_ptr<RepeatingTimer> startRepeatingTimer(std::chrono::milliseconds interval,
-                                                        std::function<void()> tick) override;
+                                                        std::function<void()> tick) override {
+        struct Timer : RepeatingTimer {
+            std::shared_ptr<bool> alive = std::make_shared<bool>(true);
+            ~Timer() override { *alive = false; }
+        };
+        auto timer = std::make_unique<Timer>();
+        scheduleTick(interval, std::move(tick), timer->alive);
+        return timer;
+    }
     std::optional<bool> readBool(std::string_view key) override { return read<bool>(key); }
     std::optional<std::int64_t> readInteger(std::string_view key) override {
         return read<std::int64_t>(key);
@@ -164,7 +186,14 @@ class FakePlatform : public Platform {
         return !loginItemCallsFail;
     }
     void scheduleTick(std::chrono::milliseconds interval, std::function<void()> tick,
-                      std::shared_ptr<bool> alive);
+                      std::shared_ptr<bool> alive) {
+        postAfter(interval, [this, interval, tick, alive] {
+            if (*alive) {
+                tick();
+                scheduleTick(interval, tick, alive);
+            }
+        });
+    }
 
     std::chrono::milliseconds now{0};
     std::vector<Task> tasks; // in the order posted
