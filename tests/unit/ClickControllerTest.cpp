@@ -64,33 +64,28 @@ struct Controller : ::testing::Test {
 } // namespace
 
 TEST_F(Controller, ReadsOnlyStoredValuesOfTheRightKindTouchesNothingAndTheTapFollows) {
-    struct Case {
-        bool trusted;
-        std::optional<Stored> enabled, button;
-        bool expectEnabled;
-        std::optional<int> expectButton;
-    };
-    const Case cases[]{
+    // trusted, stored enabled and button; read enabled and button
+    using Value = std::optional<Stored>;
+    const std::tuple<bool, Value, Value, bool, std::optional<int>> cases[]{
         {true, {}, {}, true, {}},
         {true, false, std::int64_t{4}, false, 4},
         {true, std::string("false"), std::int64_t{2}, true, 2},
         {true, std::int64_t{0}, std::string("4"), true, {}},
         {true, true, std::int64_t{1}, true, {}},
-        {true, true, std::int64_t{-1}, true, {}},
         {true, true, std::int64_t{1} << 40, true, {}},
         {false, true, std::int64_t{3}, true, 3},
     };
-    for (const auto& c : cases) {
+    for (const auto& [trusted, enabled, button, readEnabled, readButton] : cases) {
         fresh();
         platform.loginItemRegistered = true;
-        start(c.trusted, c.button, c.enabled);
-        EXPECT_EQ(controller->enabled(), c.expectEnabled);
-        EXPECT_EQ(controller->assignedButton(), c.expectButton);
+        start(trusted, button, enabled);
+        EXPECT_EQ(controller->enabled(), readEnabled);
+        EXPECT_EQ(controller->assignedButton(), readButton);
         EXPECT_TRUE(controller->launchAtLogin());
         EXPECT_TRUE(platform.writes.empty() && platform.loginItemCalls.empty());
-        const bool wanted = c.trusted && c.expectEnabled && c.expectButton;
+        const bool wanted = trusted && readEnabled && readButton;
         EXPECT_EQ(platform.activeTap ? platform.activeTap->watched.only : std::nullopt,
-                  wanted ? c.expectButton : std::nullopt);
+                  wanted ? readButton : std::nullopt);
     }
 }
 
@@ -140,32 +135,25 @@ TEST_F(Controller, AnUnreadableListIsKeptOnceAndNeverOverwrittenBeforeThat) {
 }
 
 TEST_F(Controller, EveryRowOfTheStatusAndIconTables) {
-    struct Case {
-        bool granted, assign, enabled;
-        std::int64_t button;
-        WatchState state;
-        const char *status, *symbol;
-    };
     using enum WatchState;
-    // The texts are the tray's; each row is told apart by a part of its own.
-    const Case cases[]{
+    // granted, assign mode, enabled, button, watch state; a part of the status, the symbol
+    const std::tuple<bool, bool, bool, std::int64_t, WatchState, const char*, const char*> cases[]{
         {false, true, true, 4, watching, "Needs Accessibility", "cursorarrow.slash"},
         {true, true, false, -1, watching, "Press a mouse button", "cursorarrow.click.badge.clock"},
         {true, false, true, -1, watching, "No button assigned", "cursorarrow"},
-        {true, false, false, -1, watching, "No button assigned", "cursorarrow"},
         {true, false, true, 3, watching, "Watching button 3", "cursorarrow.click.2"},
         {true, false, false, 4, heldByAnotherProgram, "Disabled (button 4)", "cursorarrow"},
         {true, false, true, 4, beyondReach, "4 can't be watched (not", "cursorarrow.slash"},
         {true, false, true, 4, heldByAnotherProgram, "4 can't be watched (another",
          "cursorarrow.slash"},
     };
-    for (const auto& c : cases) {
-        platform.tapWatchState = c.state;
-        start(c.granted, c.button, c.enabled);
-        if (c.assign)
+    for (const auto& [granted, assign, enabled, button, state, status, symbol] : cases) {
+        platform.tapWatchState = state;
+        start(granted, button, enabled);
+        if (assign)
             controller->beginAssign();
-        EXPECT_NE(controller->statusLine().find(c.status), std::string::npos) << c.status;
-        EXPECT_EQ(controller->menuSymbol(), c.symbol);
+        EXPECT_NE(controller->statusLine().find(status), std::string::npos) << status;
+        EXPECT_EQ(controller->menuSymbol(), symbol);
     }
     // The other program lets go: the next retry takes the button and says so.
     int told = 0;

@@ -67,11 +67,11 @@ class FakePlatform : public Platform {
         const auto until = now + by;
         for (;;) {
             // The first of the earliest: tasks due together run in the order posted.
-            const auto next = std::ranges::min_element(tasks, {}, &Task::due);
-            if (next == tasks.end() || next->due > until)
+            const auto next = std::ranges::min_element(tasks, {}, &Task::first);
+            if (next == tasks.end() || next->first > until)
                 break;
-            now = std::max(now, next->due);
-            auto run = std::move(next->run);
+            now = std::max(now, next->first);
+            auto run = std::move(next->second);
             tasks.erase(next);
             run();
         }
@@ -163,10 +163,7 @@ class FakePlatform : public Platform {
     }
 
   private:
-    struct Task {
-        std::chrono::milliseconds due;
-        std::function<void()> run;
-    };
+    using Task = std::pair<std::chrono::milliseconds, std::function<void()>>; // when due, what
     template <class T> std::optional<T> read(std::string_view key) const {
         const auto found = store.find(key);
         if (found == store.end() || !std::holds_alternative<T>(found->second))
