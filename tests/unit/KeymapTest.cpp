@@ -33,8 +33,6 @@ struct Layout {
     std::unique_ptr<KeymapIndex> index;
 };
 
-const char* const testedLayouts[]{"us", "de", "fr", "ru", "us,ru"};
-
 std::vector<const Rebinding*> rebindingsOf(const TypingPlan& plan) {
     std::vector<const Rebinding*> rebindings;
     for (const TypingStep& step : plan.steps)
@@ -51,70 +49,41 @@ std::u16string distinctCjk(std::size_t count) {
     return text;
 }
 
-// One key's map as XKB sends it, in this machine's byte order.
-std::vector<std::uint8_t> keyMap(std::array<std::uint8_t, 4> types, std::uint8_t groupInfo,
-                                 std::uint8_t width, std::vector<std::uint32_t> keysyms) {
-    std::vector<std::uint8_t> bytes(types.begin(), types.end());
-    bytes.push_back(groupInfo);
-    bytes.push_back(width);
-    const auto count = static_cast<std::uint16_t>(keysyms.size());
-    const auto* countBytes = reinterpret_cast<const std::uint8_t*>(&count);
-    bytes.insert(bytes.end(), countBytes, countBytes + sizeof count);
-    const auto* keysymBytes = reinterpret_cast<const std::uint8_t*>(keysyms.data());
-    bytes.insert(bytes.end(), keysymBytes, keysymBytes + keysyms.size() * sizeof(std::uint32_t));
-    return bytes;
-}
-
 } // namespace
 
-// Whether a stroke types its character is the end-to-end typing test's business.
-TEST(KeymapIndexTest, LockKeysAreNeverHeldAndSpareKeycodesHoldNothingInEveryLayout) {
-    for (const char* name : testedLayouts) {
-        const Layout layout(name);
-        EXPECT_FALSE(layout.index->modifierKey(0x02, 0)) << "CapsLock locks, nobody holds Lock";
-        for (xkb_keycode_t capsOrNumLock : {66u, 77u})
-            EXPECT_FALSE(layout.index->isModifierKey(capsOrNumLock)) << name;
-        EXPECT_GE(layout.index->spareKeycodes().size(), 10u) << name;
-        for (xkb_keycode_t keycode : layout.index->spareKeycodes()) {
-            EXPECT_GE(keycode, 8u);
-            EXPECT_LE(keycode, 255u);
-            EXPECT_EQ(xkb_keymap_num_layouts_for_key(layout.keymap.get(), keycode), 0u);
-        }
-    }
-}
-
-TEST(KeymapIndexTest, HoldsWhatEachLayoutOffersAndTakesTheStrokeWithTheFewestModifiers) {
+// Whether a stroke types its character is the end-to-end typing test's business; these plans are
+// checked for how seldom they change the keymap.
+TEST(KeymapTest, EveryLayoutHoldsWhatItOffersNeverHoldsALockAndTypesWithFewKeymapChanges) {
     const std::u16string ascii =
         u"The quick brown fox, 0123456789 !\"#$%&'()*+-./:;<=>?@[\\]_{|}~\n\t";
-    const std::tuple<std::string, std::u16string, std::u16string> cases[]{
+    const std::tuple<std::string, std::u16string, std::u16string> layouts[]{
         {"us", ascii, u"\u00E4\u0436"},
         {"de", ascii + u"äöüÄÖÜß€µ§°", u"\u00E9"},
         {"fr", ascii + u"éèàçù²€", u""},
         {"ru", u"Съешь же ещё этих мягких французских булок, ЁЖ №1.", u"aA"},
+        {"us,ru", ascii + u"ЁЖ№", u"\u00E4"},
     };
-    for (const auto& [name, held, missing] : cases) {
+    for (const auto& [name, held, missing] : layouts) {
         const Layout layout(name);
         for (xkb_keysym_t keysym : keysymsForText(held))
             EXPECT_TRUE(layout.index->holds(keysym)) << name << " " << std::hex << keysym;
         for (xkb_keysym_t keysym : keysymsForText(missing))
             EXPECT_FALSE(layout.index->holds(keysym)) << name << " " << std::hex << keysym;
-    }
-    // The euro sign is on the third and the fourth level of the e key: AltGr alone reaches it.
-    const auto euro = Layout("de").index->strokeFor(*keysymForCharacter(U'\u20AC'), 0);
-    ASSERT_TRUE(euro);
-    EXPECT_EQ(std::popcount(euro->modifiers), 1);
-}
-
-// Exact typing is the end-to-end typing test's business; these plans are checked for how seldom
-// they change the keymap.
-TEST(TypingPlanTest, ChangesTheKeymapSeldomInEveryLayout) {
-    for (const char* name : testedLayouts) {
-        const Layout layout(name);
+        EXPECT_FALSE(layout.index->modifierKey(0x02, 0)) << "CapsLock locks, nobody holds Lock";
+        for (xkb_keycode_t capsOrNumLock : {66u, 77u})
+            EXPECT_FALSE(layout.index->isModifierKey(capsOrNumLock)) << name;
         const auto spare = layout.index->spareKeycodes();
-        const std::u16string held = u"1234 567, 890.\n";
-        const TypingPlan plain = layout.planFor(held);
+        EXPECT_GE(spare.size(), 10u) << name;
+        for (xkb_keycode_t keycode : spare) {
+            EXPECT_GE(keycode, 8u);
+            EXPECT_LE(keycode, 255u);
+            EXPECT_EQ(xkb_keymap_num_layouts_for_key(layout.keymap.get(), keycode), 0u);
+        }
+
+        const std::u16string plainText = u"1234 567, 890.\n";
+        const TypingPlan plain = layout.planFor(plainText);
         EXPECT_TRUE(rebindingsOf(plain).empty()) << name;
-        EXPECT_EQ(plain.steps.size(), held.size()) << name;
+        EXPECT_EQ(plain.steps.size(), plainText.size()) << name;
 
         // Two characters on every spare key per keymap change; the last three on two keys.
         const TypingPlan filling = layout.planFor(distinctCjk(4 * spare.size() + 3));
@@ -141,7 +110,12 @@ TEST(TypingPlanTest, ChangesTheKeymapSeldomInEveryLayout) {
     }
 }
 
-TEST(TypingPlanTest, SwitchesGroupOnlyWhenNeededAndLeavesOutWhatCannotBeTyped) {
+TEST(TypingPlanTest, TakesFewModifiersSwitchesGroupOnlyWhenNeededAndLeavesOutTheUntypable) {
+    // The euro sign is on the third and the fourth level of the e key: AltGr alone reaches it.
+    const auto euro = Layout("de").index->strokeFor(*keysymForCharacter(U'\u20AC'), 0);
+    ASSERT_TRUE(euro);
+    EXPECT_EQ(std::popcount(euro->modifiers), 1);
+
     std::vector<xkb_layout_index_t> groups;
     for (const TypingStep& step :
          Layout("us,ru").planFor(u"ab \u0436\u0437 12, \u0438 cd 3").steps) {
@@ -159,9 +133,12 @@ TEST(TypingPlanTest, SwitchesGroupOnlyWhenNeededAndLeavesOutWhatCannotBeTyped) {
 
 // What the typer binds is checked by the end-to-end typing test; here, data the server may send.
 TEST(KeySymMapsTest, WritesBackWhatItReadAndRefusesDataCutShort) {
-    auto bytes = keyMap({3, 0, 0, 0}, 1, 4, {XKB_KEY_e, XKB_KEY_E, XKB_KEY_EuroSign, XKB_KEY_cent});
-    const auto noSymbol = keyMap({0, 0, 0, 0}, 0, 0, {});
-    bytes.insert(bytes.end(), noSymbol.begin(), noSymbol.end());
+    // Two keys as XKB sends them on this machine: type indexes, group info, width, keysym count
+    // and keysyms (e, E, EuroSign, cent); then a key with none.
+    static_assert(std::endian::native == std::endian::little);
+    const std::vector<std::uint8_t> bytes{3, 0,    0, 0, 1, 4,    4,    0, 0x65, 0,    0,
+                                          0, 0x45, 0, 0, 0, 0xAC, 0x20, 0, 0,    0xA2, 0,
+                                          0, 0,    0, 0, 0, 0,    0,    0, 0,    0};
     const auto maps = KeySymMaps::parse(50, 2, bytes);
     ASSERT_TRUE(maps);
     EXPECT_EQ(maps->lastKeycode(), 51u);
