@@ -48,7 +48,7 @@ class FakePlatform : public Platform {
     // What tests read.
     std::vector<std::string> writes, keptUnreadable; // the keys written; the bytes kept
     std::vector<std::string> loginItemCalls;         // "register", "unregister"
-    int helpOpened = 0, keyEventsIntoPopup = 0;
+    int helpOpened = 0;
     std::vector<std::vector<PopupRow>> popupsShown;
     std::vector<KeyboardEvent> postedKeyEvents;
     FakeTap* activeTap = nullptr;
@@ -139,9 +139,7 @@ class FakePlatform : public Platform {
     void showPopup(const std::vector<PopupRow>& rows,
                    const std::function<void(const PopupAction&)>& picked) override {
         popupsShown.push_back(rows);
-        popupOpen = true;
         const auto choice = popupBehaviour ? popupBehaviour(rows) : std::nullopt;
-        popupOpen = false;
         if (choice)
             picked(rows.at(*choice).action);
     }
@@ -153,7 +151,6 @@ class FakePlatform : public Platform {
     }
     void postKeyboardEvent(const KeyboardEvent& event) override {
         postedKeyEvents.push_back(event);
-        keyEventsIntoPopup += popupOpen ? 1 : 0;
     }
     void whenKeyboardIdle(std::function<void()> done) override {
         if (typingHeld)
@@ -194,7 +191,6 @@ class FakePlatform : public Platform {
 
     std::chrono::milliseconds now{0};
     std::vector<Task> tasks; // in the order posted
-    bool popupOpen = false;
     std::vector<std::function<void()>> typingWaiters;
 };
 

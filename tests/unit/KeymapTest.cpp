@@ -153,13 +153,6 @@ TEST(KeySymMapsTest, WritesBackWhatItReadAndRefusesDataCutShort) {
     EXPECT_TRUE(KeySymMaps::parse(50, 0, {}));
 }
 
-TEST(KeySymMapsTest, RepeatsAKeysymOnAnEmptyLevel) {
-    EXPECT_EQ(KeySymMaps::KeyMap::holding({XKB_KEY_Eacute, XKB_KEY_NoSymbol}).keysyms,
-              (std::vector<std::uint32_t>{XKB_KEY_Eacute, XKB_KEY_Eacute}));
-    EXPECT_EQ(KeySymMaps::KeyMap::holding({XKB_KEY_NoSymbol, XKB_KEY_Eacute}).keysyms,
-              (std::vector<std::uint32_t>{XKB_KEY_Eacute, XKB_KEY_Eacute}));
-}
-
 TEST(KeysymsTest, TextBecomesKeysymsWithOneReturnPerLineBreakAndNoControlCharacters) {
     const char16_t text[] = u"a\r\nb\rc\n\nd\u0007\te\u0301\u00A0\u0100\u0436\U0001F389";
     EXPECT_EQ(keysymsForText(text),

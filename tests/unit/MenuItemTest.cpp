@@ -13,8 +13,7 @@ TEST(MenuItem, EqualityTakesTheIdAndComparesTextsByCanonicalEquivalence) {
     EXPECT_NE(composed, (MenuItem{Uuid::random(), "caf\u00E9", PopupAction::insertText("\u00C5")}));
     EXPECT_NE(PopupAction::insertText("Return"), PopupAction::pressKey(SpecialKey::returnKey));
     EXPECT_NE(PopupAction::pressKey(SpecialKey::tab), PopupAction::pressKey(SpecialKey::space));
-    const auto& defaults = MenuItem::defaults();
-    EXPECT_NE(defaults[0].id, defaults[1].id);
+    EXPECT_NE(MenuItem::defaults()[0].id, MenuItem::defaults()[1].id);
 }
 
 TEST(Uuid, ParsesEitherCaseAndWritesUpperCase) {
