@@ -175,6 +175,7 @@ TEST_F(Controller, EveryAssignmentIsStoredAndToldAndObserversMayLeaveWhileTold) 
     controller->clearAssignedButton();
     EXPECT_EQ(std::get<std::int64_t>(platform.store["assignedButton"]), -1);
     EXPECT_EQ(notified, 3);
+    EXPECT_EQ(platform.writes.size(), 3u) << "the list is written once, when it changes";
 }
 
 TEST_F(Controller, TheLoginSwitchCallsOnlyOnChangeAndSettlesAFailureToTheStatus) {

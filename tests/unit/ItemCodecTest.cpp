@@ -46,12 +46,13 @@ TEST(ItemCodec, WritesTheExactCompactFormOnlyForUtf8AndReadsItBack) {
 }
 
 TEST(ItemCodec, ReadsAnyMemberOrderAndExtraMembersButOneBadEntryOrHostileBytesFailAll) {
-    // Nested arrays one after the other are deep only one at a time.
+    // Nested arrays one after the other are deep only one at a time; brackets in a text nest
+    // nothing.
     const std::string deep = std::string(20, '[') + std::string(20, ']');
     const auto items =
         decoded(R"([{"extra":[)" + deep + "," + deep +
-                R"(],"action":{"other":1,"insertText":{"_0":"/","x":2}},"label":"c",)"
-                R"("id":"0f8fad5b-d9cb-469f-a165-70867728950e"}])");
+                R"(],"action":{"other":1,"insertText":{"_0":"/","x":2}},"label":")" +
+                std::string(40, '{') + R"(","id":"0f8fad5b-d9cb-469f-a165-70867728950e"}])");
     ASSERT_EQ(items.size(), 1u);
     EXPECT_EQ(items[0].id.text(), idA);
     EXPECT_EQ(items[0].action, PopupAction::insertText("/"));
