@@ -218,9 +218,6 @@ TEST_F(Controller, OnlyTheAssignedButtonIsSwallowedAndItsPopupOpensOutsideTheCal
     EXPECT_TRUE(platform.popupsShown.empty());
     platform.runPending();
     EXPECT_EQ(platform.popupsShown.size(), 1u);
-    controller->setEnabled(false);
-    EXPECT_FALSE(tapOn());
-    controller->setEnabled(true);
     platform.activeTap->enabled = false; // as if the system had switched it off
     EXPECT_EQ(platform.activeTap->callback({Type::tapDisabled, 0}), Verdict::pass);
     EXPECT_EQ(click(4), Verdict::swallow);
@@ -320,8 +317,6 @@ TEST_F(Controller, ChoicesAreTypedInOrder120msAfterTheLastPopupAsTheyWereWhenCho
     }
     platform.popupBehaviour = nullptr; // dismissed; the list is empty, so the defaults show
     clickAndRun();
-    platform.advance(1000ms);
-    EXPECT_EQ(typed(), Texts{u"first"});
     EXPECT_EQ(platform.popupsShown.back().size(), MenuItem::defaults().size());
 }
 

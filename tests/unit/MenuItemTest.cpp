@@ -17,9 +17,8 @@ TEST(MenuItem, EqualityTakesTheIdAndComparesTextsByCanonicalEquivalence) {
 }
 
 TEST(Uuid, ParsesEitherCaseAndWritesUpperCase) {
-    const auto parsed = Uuid::parse("0f8fad5b-d9cb-469f-a165-70867728950e");
-    ASSERT_TRUE(parsed);
-    EXPECT_EQ(parsed->text(), "0F8FAD5B-D9CB-469F-A165-70867728950E");
+    EXPECT_EQ(Uuid::parse("0f8fad5b-d9cb-469f-a165-70867728950e").value().text(),
+              "0F8FAD5B-D9CB-469F-A165-70867728950E");
     for (const char* bad :
          {"", "0f8fad5b-d9cb-469f-a165-70867728950", "0f8fad5bd-9cb-469f-a165-70867728950e",
           "0f8fad5b-d9cb-469f-a165-70867728950g", "0f8fad5b-d9cb-469f-a165-70867728950e "})

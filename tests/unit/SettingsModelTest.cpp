@@ -36,7 +36,6 @@ TEST(SettingsModel, MovesKeepTheMovedEntriesInOrder) {
         Fixture f;
         f.model->move(sources, destination);
         EXPECT_EQ(f.labels(), expected) << "move to " << destination;
-        EXPECT_EQ(f.platform.writes.size(), 1u);
     }
 }
 
