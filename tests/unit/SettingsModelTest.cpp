@@ -37,6 +37,7 @@ TEST(SettingsModel, MovesKeepTheMovedEntriesInOrder) {
         f.model->move(sources, destination);
         EXPECT_EQ(f.labels(), expected) << "move to " << destination;
     }
+    EXPECT_FALSE(Fixture().model->addButtonEnabled()) << "five entries at most";
 }
 
 TEST(ItemEditorModel, SaveNeedsALabelAndForTextATextNothingTrimmed) {
