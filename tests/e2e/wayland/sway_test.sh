@@ -1,83 +1,57 @@
 #!/usr/bin/env bash
-# Tavrin on a headless sway: a virtual pointer and keyboard as the user (wlpeer), a Qt text
-# field on Wayland as the application in front (wlfield), the real binary in between.
-# Usage: sway_test.sh TAVRIN_BINARY WLPEER_BINARY WLFIELD_BINARY
+# Tavrin on a headless sway: wlpeer's virtual pointer and keyboard as the user, its Qt text field
+# on Wayland as the application in front, the real binary in between.
+# Usage: sway_test.sh TAVRIN_BINARY WLPEER_BINARY
 set -u
 here=$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")
 source "$here/../harness.sh"
 source "$here/sway.sh"
 sway_as_user "$(readlink -f "$0")" "$@"
-TAVRIN=$1 WLPEER=$2 WLFIELD=$3
+TAVRIN=$1 WLPEER=$2
 
-COMBINING=$(printf 'e\xcc\x81 a\xcc\x88o\xcc\x83')
-MIXED='Grüße, Élodie! Ωμέγα Привет ЁЖ
-	你好 한국어 😀🎉👍🏽 '"$COMBINING"' «ok» ~`^\|@{}'
-ITEMS=$(python3 -c 'import json, sys
-rows = [("Mention", {"insertText": {"_0": "@"}}), ("Mixed", {"insertText": {"_0": sys.argv[1]}}),
-        ("Tab", {"pressKey": {"_0": "Tab"}})]
-print(json.dumps([{"id": "7C9E6679-7425-40DE-944B-E07FC1F90AE%d" % i, "label": label,
-                   "action": action}
-                  for i, (label, action) in enumerate(rows)], ensure_ascii=False))' "$MIXED")
-# The pointer's place while a test runs, and a patch of the output where the popup opened there
-# shows its first row's label, clear of the pointer, which the headless output draws into the
-# picture (its look changes with the window under it).
+# Two lines, a tab, scripts of every plane, combining marks and the characters shells quote.
+MIXED=$(printf '%s\n\t%s' 'Grüße, Élodie! Ωμέγα Привет ЁЖ' \
+    "你好 한국어 😀🎉👍🏽 $(printf 'e\xcc\x81 a\xcc\x88o\xcc\x83') «ok» ~\`^\\|@{}")
+ITEMS=$(jq -nc --arg text "$MIXED" '[["Mention", {insertText: {_0: "@"}}],
+    ["Mixed", {insertText: {_0: $text}}], ["Tab", {pressKey: {_0: "Tab"}}]] | to_entries |
+    map({id: "7C9E6679-7425-40DE-944B-E07FC1F90AE\(.key)", label: .value[0], action: .value[1]})')
+# Where the pointer rests, and a patch of the output that shows the popup's first row once it
+# opens there, clear of the pointer, which the headless output draws into the picture.
 POINTER_X=600 POINTER_Y=400
 PATCH="$((POINTER_X + 30)),$((POINTER_Y + 4)) 60x24"
+RECORD='$XDG_RUNTIME_DIR/tavrin-$WAYLAND_DISPLAY.sway-bindings'
 
 peer() {
     echo "$*" >&7 && read -r -t "$E2E_TIMEOUT" reply <&8 &&
         [ "${reply%% *}" = ok ] || e2e_fail "wlpeer did not do: $*"
 }
 
-bindings_record() {
-    echo "$XDG_RUNTIME_DIR/tavrin-$WAYLAND_DISPLAY.sway-bindings"
-}
-
-start_field() {
-    FIELD_TEXT="$E2E_DIR/field.txt" FIELD_LOG="$E2E_DIR/field.log"
-    : >"$FIELD_TEXT"
-    QT_QPA_PLATFORM=wayland "$WLFIELD" "$FIELD_TEXT" >"$FIELD_LOG" 2>"$E2E_DIR/field.err" &
-    E2E_PIDS+=($!)
-    e2e_wait_for "the text field to be focused" field_focused || e2e_fail "no text field"
-}
+record() { eval cat "$RECORD" 2>/dev/null; }
 
 field_focused() {
-    swaymsg -t get_tree | python3 -c 'import json, sys
-def walk(node):
-    yield node
-    for child in node.get("nodes", []) + node.get("floating_nodes", []):
-        yield from walk(child)
-sys.exit(0 if any(n.get("app_id") == "wlfield" and n.get("focused")
-                  for n in walk(json.load(sys.stdin))) else 1)'
+    swaymsg -t get_tree | jq -e '[.. | objects | select(.app_id? == "wlpeer" and .focused)] != []'
 }
 
-# ENABLED: the stored state; button 9 (stored as 4) assigned. With "taken", the user's
-# configuration binds button 9 already.
+# ENABLED: the stored state, button 9 (stored as 4) assigned; WAIT: what shows that tavrin is
+# ready.
 start_with() {
     e2e_write_settings "$1" 4 "$ITEMS"
-    start_field
+    FIELD_TEXT="$E2E_DIR/field.txt" FIELD_LOG="$E2E_DIR/field.log"
+    : >"$FIELD_TEXT"
+    # Appended, so that field_buttons can empty it while the field writes.
+    QT_QPA_PLATFORM=wayland "$WLPEER" field "$FIELD_TEXT" >>"$FIELD_LOG" 2>"$E2E_DIR/field.err" &
+    E2E_PIDS+=($!)
+    e2e_wait_for "the text field to be focused" field_focused >/dev/null || e2e_fail "no field"
     peer move "$POINTER_X" "$POINTER_Y"
     grim -g "$PATCH" "$E2E_DIR/patch.png" || e2e_fail "grim failed"
     e2e_launch_tavrin "$TAVRIN"
-    if [ "${2:-}" = taken ]; then
-        e2e_wait_for "tavrin to leave the user's binding" \
-            grep -q "Button 4 is bound in sway's configuration" "$E2E_TAVRIN_LOG" ||
-            e2e_fail "tavrin did not notice the user's binding"
-    elif [ "$1" = true ]; then
-        e2e_wait_for "tavrin's binding" grep -qsx 4 "$(bindings_record)" ||
-            e2e_fail "tavrin bound no button: $(cat "$E2E_TAVRIN_LOG")"
-    else
-        e2e_wait_for "tavrin to start" test -e "$XDG_RUNTIME_DIR/tavrin-$WAYLAND_DISPLAY.lock"
-        e2e_wait_quiet "$E2E_TAVRIN_LOG" 500
-    fi
+    e2e_wait_for "tavrin to be ready" "${@:2}" || e2e_fail "tavrin is not ready: $(cat "$E2E_TAVRIN_LOG")"
 }
+
+bound() { [ "$(record | tail -n +2)" = "${1-4}" ]; }
 
 patch_changed() {
     grim -g "$PATCH" "$E2E_DIR/now.png" && ! cmp -s "$E2E_DIR/patch.png" "$E2E_DIR/now.png"
-}
-
-popup_gone() {
-    ! patch_changed
 }
 
 open_popup() {
@@ -85,130 +59,111 @@ open_popup() {
     e2e_wait_for "the popup" patch_changed || e2e_fail "no popup after a click of button 9"
 }
 
-# The headless output draws the pointer into the picture: it goes back before the patch is compared.
-close_expected() {
+# The pointer goes back first: the headless output draws it into the picture.
+close_popup_with() {
+    peer "$@"
     peer move "$POINTER_X" "$POINTER_Y"
-    e2e_wait_for "the popup to close" popup_gone || e2e_fail "$1"
+    e2e_wait_for "the popup to close" eval '! patch_changed' || e2e_fail "$* left the popup open"
 }
 
-# Every button event that reached the field since field_mark (or its start), once a click of
-# button 2 has come after them.
+# The button events that reached the field since the last call, once button 2 has followed them.
 field_buttons() {
     peer click 2
-    e2e_wait_for "the field to see button 2" field_saw_button_2 ||
+    e2e_wait_for "the field to see button 2" grep -qx 'release 2' "$FIELD_LOG" ||
         e2e_fail "button 2 did not reach the field: $(cat "$E2E_DIR/field.err")"
-    field_log_since | grep -E '^(press|release) [013-9]'
+    grep -E '^(press|release) [013-9]' "$FIELD_LOG"
+    : >"$FIELD_LOG"
 }
 
-field_mark() {
-    FIELD_SEEN=$(wc -l <"$FIELD_LOG")
-}
-
-field_log_since() {
-    tail -n +$((${FIELD_SEEN:-0} + 1)) "$FIELD_LOG"
-}
-
-field_saw_button_2() {
-    field_log_since | grep -qx 'release 2'
-}
-
-field_text_is() {
-    [ "$(cat "$FIELD_TEXT")" = "$1" ]
-}
+field_text_is() { [ "$(cat "$FIELD_TEXT")" = "$1" ]; }
 
 expect_text() {
     e2e_wait_for "the field to hold [$1]" field_text_is "$1" ||
         e2e_fail "field holds [$(cat "$FIELD_TEXT")], expected [$1]"
 }
 
-test_button_opens_the_popup_and_never_reaches_the_field() {
-    start_with true
+test_the_popup_types_the_chosen_row() {
+    start_with true bound
     open_popup
-    peer key Escape
-    close_expected "Escape did not close the popup"
+    close_popup_with key Escape
     peer click 8
     peer click 1
-    e2e_expect_equal "buttons at the field" "$(printf 'press %s\nrelease %s\n' 8 8 1 1)" \
+    e2e_expect_equal "buttons at the field" "$(printf '%s %s\n' press 8 release 8 press 1 release 1)" \
         "$(field_buttons)"
-}
-
-test_choosing_rows_types_their_text() {
-    start_with true
+    open_popup
+    peer move 100 700
+    close_popup_with click 1
     open_popup
     peer key Down
     peer key Down
-    peer key Return
-    close_expected "Return did not choose a row"
+    close_popup_with key Return
     expect_text "$MIXED"
     open_popup
     peer move $((POINTER_X + 30)) $((POINTER_Y + 10))
-    peer click 1
-    close_expected "a click on the first row did not choose it"
-    expect_text "$MIXED@"
+    close_popup_with click 1
     open_popup
     peer key Up
-    peer key Return
-    close_expected "Return did not choose the special key's row"
+    close_popup_with key Return
     expect_text "$MIXED@	"
 }
 
-test_dismissing_types_nothing() {
-    start_with true
-    open_popup
-    peer key Escape
-    close_expected "Escape did not close the popup"
-    open_popup
-    peer move 100 700
-    peer click 1
-    close_expected "a click outside did not close the popup"
-    open_popup
-    peer key Down
-    peer key Return
-    close_expected "Return did not choose a row"
-    expect_text "@"
-}
-
 test_disabled_lets_the_button_through() {
-    start_with false
+    start_with false test -e "$(eval echo "${RECORD%.sway-bindings}").lock"
     e2e_expect_equal "buttons at the field" "$(printf 'press 9\nrelease 9')" \
         "$(peer click 9 && field_buttons)"
 }
 
 test_no_binding_outlives_tavrin() {
-    start_with true
+    start_with true bound
     kill -TERM "$E2E_TAVRIN_PID"
     wait "$E2E_TAVRIN_PID"
-    e2e_expect_equal "record of bindings after quit" no "$(test -e "$(bindings_record)" || echo no)"
+    e2e_expect_equal "bindings after quit" "" "$(record)"
     e2e_expect_equal "buttons at the field after quit" "$(printf 'press 9\nrelease 9')" \
         "$(peer click 9 && field_buttons)"
     # A killed instance leaves its binding; the next start removes it.
     e2e_launch_tavrin "$TAVRIN"
-    e2e_wait_for "tavrin's binding" grep -qsx 4 "$(bindings_record)" || e2e_fail "no binding"
-    open_popup
-    peer key Escape
-    close_expected "Escape did not close the popup"
+    e2e_wait_for "tavrin's binding" bound || e2e_fail "no binding"
     kill -KILL "$E2E_TAVRIN_PID"
     wait "$E2E_TAVRIN_PID"
     e2e_write_settings false 4 "$ITEMS"
     e2e_launch_tavrin "$TAVRIN"
-    e2e_wait_for "the leftover binding to go" eval '! test -e "$(bindings_record)"' ||
-        e2e_fail "the record of the killed instance stayed"
-    field_mark
+    e2e_wait_for "the leftover binding to go" eval '[ -z "$(record)" ]' ||
+        e2e_fail "the binding of the killed instance stayed"
     e2e_expect_equal "buttons at the field after a restart" "$(printf 'press 9\nrelease 9')" \
         "$(peer click 9 && field_buttons)"
 }
 
 test_a_reload_of_sways_configuration_keeps_the_button() {
-    start_with true
+    start_with true bound
     local before
-    before=$(stat -c %z "$(bindings_record)")
-    swaymsg_quiet reload
-    e2e_wait_for "tavrin to bind again" eval '[ "$(stat -c %z "$(bindings_record)")" != "$before" ]' ||
+    before=$(eval stat -c %z "$RECORD")
+    swaymsg reload >/dev/null
+    e2e_wait_for "tavrin to bind again" eval '[ "$(eval stat -c %z "$RECORD")" != "$before" ]' ||
         e2e_fail "tavrin did not bind the button again after a reload"
     open_popup
-    peer key Escape
-    close_expected "Escape did not close the popup"
+    close_popup_with key Escape
     e2e_expect_equal "buttons at the field" "" "$(field_buttons)"
+}
+
+users_binding_noticed() { grep -q "Button 4 is bound in sway's configuration" "$E2E_TAVRIN_LOG"; }
+
+users_binding_ran() {
+    e2e_wait_for "the user's binding to run" rm "$E2E_DIR/ran" 2>/dev/null || e2e_fail "$1"
+}
+
+test_the_users_own_binding_stays() {
+    echo "bindsym --whole-window button9 exec touch $E2E_DIR/ran" >>"$E2E_DIR/sway.config"
+    swaymsg reload >/dev/null
+    start_with true users_binding_noticed
+    peer click 9
+    users_binding_ran "tavrin replaced the user's binding"
+    kill -TERM "$E2E_TAVRIN_PID"
+    wait "$E2E_TAVRIN_PID"
+    peer click 9
+    users_binding_ran "tavrin removed the user's binding"
+    e2e_expect_equal "buttons at the field" "" "$(field_buttons)"
+    sed -i '$d' "$E2E_DIR/sway.config"
+    swaymsg reload >/dev/null
 }
 
 test_without_an_answer_from_sway_access_is_not_granted() {
@@ -217,30 +172,7 @@ test_without_an_answer_from_sway_access_is_not_granted() {
     e2e_wait_for "tavrin to tell what is missing" grep -q \
         "cannot work on this Wayland desktop without: an answer from sway's IPC socket" \
         "$E2E_TAVRIN_LOG" || e2e_fail "tavrin did not tell that sway does not answer"
-    [ ! -e "$(bindings_record)" ] || e2e_fail "tavrin bound a button without access"
-}
-
-users_binding_ran() {
-    test -e "$E2E_DIR/users-binding-ran"
-}
-
-test_the_users_own_binding_stays() {
-    echo "bindsym --whole-window button9 exec touch $E2E_DIR/users-binding-ran" \
-        >>"$E2E_DIR/sway.config"
-    swaymsg_quiet reload
-    start_with true taken
-    peer click 9
-    e2e_wait_for "the user's binding to run" users_binding_ran ||
-        e2e_fail "tavrin replaced the user's binding"
-    kill -TERM "$E2E_TAVRIN_PID"
-    wait "$E2E_TAVRIN_PID"
-    rm "$E2E_DIR/users-binding-ran"
-    peer click 9
-    e2e_wait_for "the user's binding to run after tavrin quit" users_binding_ran ||
-        e2e_fail "tavrin removed the user's binding"
-    e2e_expect_equal "buttons at the field" "" "$(field_buttons)"
-    sed -i '$d' "$E2E_DIR/sway.config"
-    swaymsg_quiet reload
+    e2e_expect_equal "bindings without access" "" "$(record)"
 }
 
 e2e_init
@@ -252,11 +184,8 @@ mkfifo "$E2E_DIR/peer.in" "$E2E_DIR/peer.out"
 E2E_PIDS+=($!)
 exec 7>"$E2E_DIR/peer.in" 8<"$E2E_DIR/peer.out"
 
-e2e_run_test "button 9 opens the popup and never reaches the field; 8 and 1 do" \
-    test_button_opens_the_popup_and_never_reaches_the_field
-e2e_run_test "choosing rows by keyboard and by click types their text or key" \
-    test_choosing_rows_types_their_text
-e2e_run_test "Escape and a click outside type nothing" test_dismissing_types_nothing
+e2e_run_test "button 9 opens the popup, never reaches the field, and the chosen row is typed" \
+    test_the_popup_types_the_chosen_row
 e2e_run_test "disabled, button 9 reaches the field" test_disabled_lets_the_button_through
 e2e_run_test "no binding outlives tavrin" test_no_binding_outlives_tavrin
 e2e_run_test "a reload of sway's configuration keeps the button watched" \
