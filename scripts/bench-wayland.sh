@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Figures of the release build on a headless sway (run as an unprivileged user, created when
-# this runs as root), with wlpeer as the user and wlfield as the application:
+# this runs as root), with wlpeer as the user and as the application (its text field):
 #   press to popup    the virtual pointer's press of the assigned button to the popup's rows on
 #                     the output (Tavrin's debug line), median and 95th percentile of 50 presses
 #                     (target: median 20 ms or less)
@@ -17,16 +17,15 @@ if [ $# -eq 0 ]; then
     [ -f "$build/build.ninja" ] ||
         cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVRIN_SANITIZE=OFF \
             >/dev/null || exit 1
-    cmake --build "$build" -j2 --target tavrin wlpeer wlfield wltype >/dev/null || exit 1
+    cmake --build "$build" -j2 --target tavrin wlpeer >/dev/null || exit 1
     exec bash "$0" "$build/Tavrin/app/tavrin" "$build/tests/e2e/wayland/wlpeer" \
-        "$build/tests/e2e/wayland/wlfield" "$build/tests/e2e/wayland/wltype" \
         "$root/scripts/typing-measure.sh"
 fi
-TAVRIN=$1 WLPEER=$2 WLFIELD=$3 WLTYPE=$4
+TAVRIN=$1 WLPEER=$2
 e2e=${TAVRIN_E2E_DIR:-$(cd "$(dirname "$0")/.." && pwd)/tests/e2e}
 source "$e2e/harness.sh"
 source "$e2e/wayland/sway.sh"
-source "$5"
+source "$3"
 sway_as_user "$0" "$@"
 
 row() {
@@ -51,9 +50,9 @@ E2E_PIDS+=($!)
 exec 7>"$E2E_DIR/peer.in" 8<"$E2E_DIR/peer.out"
 
 field="$E2E_DIR/field.txt"
-QT_QPA_PLATFORM=wayland "$WLFIELD" "$field" >/dev/null 2>&1 &
+QT_QPA_PLATFORM=wayland "$WLPEER" field "$field" >/dev/null 2>&1 &
 E2E_PIDS+=($!)
-e2e_wait_for "the text field" eval 'swaymsg -t get_tree | grep -q "\"app_id\": \"wlfield\""' ||
+e2e_wait_for "the text field" eval 'swaymsg -t get_tree | grep -q "\"app_id\": \"wlpeer\""' ||
     e2e_fail "no text field"
 peer move 600 400
 
@@ -85,7 +84,7 @@ typing_measure_text "$text"
 : >"$field"
 e2e_wait_quiet "$field" 300
 started=$(date +%s%N)
-"$WLTYPE" "$text" >/dev/null || e2e_fail "wltype failed"
+"$WLPEER" type "$text" >/dev/null || e2e_fail "wlpeer could not type"
 e2e_wait_for "the text to arrive" eval '[ "$(wc -c <"$field")" -ge "$(wc -c <"$text")" ]'
 ms=$((($(date +%s%N) - started) / 1000000))
 e2e_wait_quiet "$field" 500

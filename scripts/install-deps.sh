@@ -10,7 +10,7 @@ build=(cmake ninja-build gcc g++ pkg-config qt6-base-dev qt6-svg-dev qt6-qpa-plu
 tests=(libgtest-dev libgmock-dev xvfb x11-utils x11-xkb-utils x11-xserver-utils xkb-data xdotool xterm openbox
        trayer imagemagick fonts-wqy-microhei procps python3 perl
        mousepad featherpad chromium firefox-esr xclip xinput desktop-file-utils appstream mandoc
-       sway grim util-linux passwd)
+       sway grim jq util-linux passwd)
 packaging=(dpkg-dev file lintian)
 
 case "${1:-all}" in

@@ -68,10 +68,8 @@ std::vector<CommandResult> commandResults(std::string_view payload) {
         if (!entry.is_object())
             return {};
         const auto success = entry.find("success");
-        const auto error = entry.find("error");
         results.push_back(
-            {success != entry.end() && success->is_boolean() && success->get<bool>(),
-             error != entry.end() && error->is_string() ? error->get<std::string>() : ""});
+            {success != entry.end() && success->is_boolean() && success->get<bool>()});
     }
     return results;
 }

@@ -40,7 +40,6 @@ class FrameReader {
 
 struct CommandResult {
     bool success = false;
-    std::string error;
 };
 
 // The replies' payloads; anything malformed reads as nothing (or no results).

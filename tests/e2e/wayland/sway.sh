@@ -5,31 +5,25 @@
 #                            copies of it, the harness and the files among its arguments
 #   sway_start               headless sway on a 1280x800 output; exports WAYLAND_DISPLAY and
 #                            SWAYSOCK, drops DISPLAY
-#   swaymsg_quiet ARGS...    swaymsg on that sway, output dropped
 
 SWAY_TEST_USER=${SWAY_TEST_USER:-tavrin-e2e}
 
 sway_as_user() {
     [ "$(id -u)" -eq 0 ] || return 0
-    if ! id -u "$SWAY_TEST_USER" >/dev/null 2>&1; then
+    id -u "$SWAY_TEST_USER" >/dev/null 2>&1 ||
         useradd --system --no-create-home --shell /usr/sbin/nologin "$SWAY_TEST_USER" || exit 1
-    fi
     # The checkout may lie where that user cannot read (root's home): the script, the harness
     # and the files named on the command line go to a folder of the user's first.
-    local script=$1 stage arg index=0
+    local script=$1 stage arg copy args=()
     shift
     stage=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-sway-stage.XXXXXX") || exit 1
     mkdir -p "$stage/e2e/wayland"
     cp "$(dirname "${BASH_SOURCE[0]}")/../harness.sh" "$stage/e2e/"
     cp "$(dirname "${BASH_SOURCE[0]}")"/*.sh "$stage/e2e/wayland/"
     [ -e "$stage/e2e/wayland/${script##*/}" ] || cp "$script" "$stage/e2e/wayland/"
-    local args=()
     for arg in "$@"; do
         if [ -f "$arg" ]; then
-            index=$((index + 1))
-            mkdir "$stage/$index"
-            cp -p "$arg" "$stage/$index/"
-            arg="$stage/$index/${arg##*/}"
+            copy=$(mktemp -d -p "$stage") && cp -p "$arg" "$copy/" && arg="$copy/${arg##*/}"
         fi
         args+=("$arg")
     done
@@ -64,8 +58,4 @@ sway__sockets() {
     ipc=$(ls "$XDG_RUNTIME_DIR"/sway-ipc.*."$SWAY_PID".sock 2>/dev/null | head -n1)
     [ -n "$ipc" ] && [ -S "$XDG_RUNTIME_DIR/wayland-1" ] || return 1
     export SWAYSOCK=$ipc WAYLAND_DISPLAY=wayland-1
-}
-
-swaymsg_quiet() {
-    swaymsg "$@" >/dev/null
 }
