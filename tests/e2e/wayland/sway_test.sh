@@ -37,7 +37,7 @@ field_focused() {
 start_with() {
     e2e_write_settings "$1" 4 "$ITEMS"
     FIELD_TEXT="$E2E_DIR/field.txt" FIELD_LOG="$E2E_DIR/field.log"
-    : >"$FIELD_TEXT"
+    : >"$FIELD_TEXT" >"$FIELD_LOG"
     # Appended, so that field_buttons can empty it while the field writes.
     QT_QPA_PLATFORM=wayland "$WLPEER" field "$FIELD_TEXT" >>"$FIELD_LOG" 2>"$E2E_DIR/field.err" &
     E2E_PIDS+=($!)
@@ -45,10 +45,10 @@ start_with() {
     peer move "$POINTER_X" "$POINTER_Y"
     grim -g "$PATCH" "$E2E_DIR/patch.png" || e2e_fail "grim failed"
     e2e_launch_tavrin "$TAVRIN"
-    e2e_wait_for "tavrin to be ready" "${@:2}" || e2e_fail "tavrin is not ready: $(cat "$E2E_TAVRIN_LOG")"
+    e2e_wait_for "tavrin to be ready" "${@:2}" || e2e_fail "not ready: $(cat "$E2E_TAVRIN_LOG")"
 }
 
-bound() { [ "$(record | tail -n +2)" = "${1-4}" ]; }
+bound() { [ "$(record | tail -n +2)" = 4 ]; }
 
 patch_changed() {
     grim -g "$PATCH" "$E2E_DIR/now.png" && ! cmp -s "$E2E_DIR/patch.png" "$E2E_DIR/now.png"
@@ -75,6 +75,12 @@ field_buttons() {
     : >"$FIELD_LOG"
 }
 
+# Bounded, unlike wait: a hung instance fails the test instead of stalling it.
+quit_tavrin() {
+    kill "-$1" "$E2E_TAVRIN_PID"
+    e2e_wait_for "tavrin to quit" eval '! kill -0 "$E2E_TAVRIN_PID" 2>/dev/null' || e2e_fail "hung"
+}
+
 field_text_is() { [ "$(cat "$FIELD_TEXT")" = "$1" ]; }
 
 expect_text() {
@@ -88,8 +94,8 @@ test_the_popup_types_the_chosen_row() {
     close_popup_with key Escape
     peer click 8
     peer click 1
-    e2e_expect_equal "buttons at the field" "$(printf '%s %s\n' press 8 release 8 press 1 release 1)" \
-        "$(field_buttons)"
+    e2e_expect_equal "buttons at the field" \
+        "$(printf '%s %s\n' press 8 release 8 press 1 release 1)" "$(field_buttons)"
     open_popup
     peer move 100 700
     close_popup_with click 1
@@ -115,16 +121,14 @@ test_disabled_lets_the_button_through() {
 
 test_no_binding_outlives_tavrin() {
     start_with true bound
-    kill -TERM "$E2E_TAVRIN_PID"
-    wait "$E2E_TAVRIN_PID"
+    quit_tavrin TERM
     e2e_expect_equal "bindings after quit" "" "$(record)"
     e2e_expect_equal "buttons at the field after quit" "$(printf 'press 9\nrelease 9')" \
         "$(peer click 9 && field_buttons)"
     # A killed instance leaves its binding; the next start removes it.
     e2e_launch_tavrin "$TAVRIN"
     e2e_wait_for "tavrin's binding" bound || e2e_fail "no binding"
-    kill -KILL "$E2E_TAVRIN_PID"
-    wait "$E2E_TAVRIN_PID"
+    quit_tavrin KILL
     e2e_write_settings false 4 "$ITEMS"
     e2e_launch_tavrin "$TAVRIN"
     e2e_wait_for "the leftover binding to go" eval '[ -z "$(record)" ]' ||
@@ -157,8 +161,7 @@ test_the_users_own_binding_stays() {
     start_with true users_binding_noticed
     peer click 9
     users_binding_ran "tavrin replaced the user's binding"
-    kill -TERM "$E2E_TAVRIN_PID"
-    wait "$E2E_TAVRIN_PID"
+    quit_tavrin TERM
     peer click 9
     users_binding_ran "tavrin removed the user's binding"
     e2e_expect_equal "buttons at the field" "" "$(field_buttons)"
