@@ -55,7 +55,8 @@ TEST(SwayIpc, ReadsMalformedRepliesAsNothing) {
         R"([ { "success": true }, { "success": false, "parse_error": false, "error": "Could not find binding `button8` for the given flags" } ])");
     ASSERT_EQ(refused.size(), 2u);
     EXPECT_FALSE(refused[1].success);
-    for (const char* malformed : {"", "[", "{}", R"({"config": 3})", "[1]"}) {
+    for (const char* malformed : {"", "[", "{}", R"({"config": 3})", "[1]",
+                                  R"({"change": "run", "binding": {"command": 4}})"}) {
         EXPECT_TRUE(swayIpc::commandResults(malformed).empty()) << malformed;
         EXPECT_FALSE(swayIpc::configText(malformed)) << malformed;
         EXPECT_FALSE(swayIpc::ranBindingCommand(malformed)) << malformed;
