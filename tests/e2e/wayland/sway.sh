@@ -45,7 +45,7 @@ focus_follows_mouse no
 default_border none
 CONFIG
     env WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
-        sway --config "$config" >"$E2E_DIR/sway.log" 2>&1 &
+        sway -d --config "$config" >"$E2E_DIR/sway.log" 2>&1 &
     E2E_PIDS+=($!)
     SWAY_PID=$!
     e2e_wait_for "sway's sockets" sway__sockets || return 1

@@ -28,6 +28,9 @@ peer() {
 
 record() { eval cat "$RECORD" 2>/dev/null; }
 
+# Sway's debug log tells when a binding is in place; tavrin's record comes before that.
+sway_binds() { grep -c 'Bound button9 to command `nop tavrin button 4`' "$E2E_DIR/sway.log"; }
+
 field_focused() {
     swaymsg -t get_tree | jq -e '[.. | objects | select(.app_id? == "wlpeer" and .focused)] != []'
 }
@@ -44,11 +47,12 @@ start_with() {
     e2e_wait_for "the text field to be focused" field_focused >/dev/null || e2e_fail "no field"
     peer move "$POINTER_X" "$POINTER_Y"
     grim -g "$PATCH" "$E2E_DIR/patch.png" || e2e_fail "grim failed"
+    BINDS=$(sway_binds)
     e2e_launch_tavrin "$TAVRIN"
     e2e_wait_for "tavrin to be ready" "${@:2}" || e2e_fail "not ready: $(cat "$E2E_TAVRIN_LOG")"
 }
 
-bound() { [ "$(record | tail -n +2)" = 4 ]; }
+bound() { [ "$(record | tail -n +2)" = 4 ] && [ "$(sway_binds)" -gt "$BINDS" ]; }
 
 patch_changed() {
     grim -g "$PATCH" "$E2E_DIR/now.png" && ! cmp -s "$E2E_DIR/patch.png" "$E2E_DIR/now.png"
@@ -126,6 +130,7 @@ test_no_binding_outlives_tavrin() {
     e2e_expect_equal "buttons at the field after quit" "$(printf 'press 9\nrelease 9')" \
         "$(peer click 9 && field_buttons)"
     # A killed instance leaves its binding; the next start removes it.
+    BINDS=$(sway_binds)
     e2e_launch_tavrin "$TAVRIN"
     e2e_wait_for "tavrin's binding" bound || e2e_fail "no binding"
     quit_tavrin KILL
@@ -139,17 +144,13 @@ test_no_binding_outlives_tavrin() {
 
 test_a_reload_of_sways_configuration_keeps_the_button() {
     start_with true bound
-    local before
-    before=$(eval stat -c %z "$RECORD")
+    BINDS=$(sway_binds)
     swaymsg reload >/dev/null
-    e2e_wait_for "tavrin to bind again" eval '[ "$(eval stat -c %z "$RECORD")" != "$before" ]' ||
-        e2e_fail "tavrin did not bind the button again after a reload"
+    e2e_wait_for "tavrin to bind again" bound || e2e_fail "no binding after a reload"
     open_popup
     close_popup_with key Escape
     e2e_expect_equal "buttons at the field" "" "$(field_buttons)"
 }
-
-users_binding_noticed() { grep -q "Button 4 is bound in sway's configuration" "$E2E_TAVRIN_LOG"; }
 
 users_binding_ran() {
     e2e_wait_for "the user's binding to run" rm "$E2E_DIR/ran" 2>/dev/null || e2e_fail "$1"
@@ -158,7 +159,7 @@ users_binding_ran() {
 test_the_users_own_binding_stays() {
     echo "bindsym --whole-window button9 exec touch $E2E_DIR/ran" >>"$E2E_DIR/sway.config"
     swaymsg reload >/dev/null
-    start_with true users_binding_noticed
+    start_with true grep -q "Button 4 is bound in sway's configuration" "$E2E_DIR/tavrin.log"
     peer click 9
     users_binding_ran "tavrin replaced the user's binding"
     quit_tavrin TERM
