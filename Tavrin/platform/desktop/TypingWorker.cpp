@@ -24,21 +24,22 @@ TypingWorker::~TypingWorker() {
 }
 
 void TypingWorker::typeText(std::u16string text) {
-    add([text = std::move(text)](XKeyTyper* keys) {
-        if (keys)
+    add([this, text = std::move(text)] {
+        if (XKeyTyper* keys = typer())
             keys->typeText(text);
     });
 }
 
 void TypingWorker::pressSpecialKey(SpecialKey key, bool down) {
-    add([key, down](XKeyTyper* keys) {
-        if (keys)
+    add([this, key, down] {
+        if (XKeyTyper* keys = typer())
             keys->pressSpecialKey(key, down);
     });
 }
 
 void TypingWorker::afterQueued(std::function<void()> reached) {
-    add([reached = std::move(reached)](XKeyTyper*) { reached(); });
+    // Needs no typer: on Wayland this worker only keeps the order of jobs.
+    add(std::move(reached));
 }
 
 void TypingWorker::add(Job job) {
@@ -60,7 +61,7 @@ void TypingWorker::run() {
             job = std::move(jobs_.front());
             jobs_.pop_front();
         }
-        job(typer());
+        job();
     }
 }
 

@@ -30,7 +30,7 @@ class TypingWorker {
     void afterQueued(std::function<void()> reached);
 
   private:
-    using Job = std::function<void(XKeyTyper*)>;
+    using Job = std::function<void()>;
     void add(Job job);
     void run();
     XKeyTyper* typer();
