@@ -12,7 +12,6 @@ ITEMS='[{"id":"7C9E6679-7425-40DE-944B-E07FC1F90AE7","label":"Mention","action":
 '{"id":"1B4E28BA-2FA1-11D2-883F-0016D3CCA427","label":"R&D","action":{"insertText":{"_0":"ok, w\u00f6rld"}}},'\
 '{"id":"6FA459EA-EE8A-3CA4-894E-DB77E160355E","label":"Tab","action":{"pressKey":{"_0":"Tab"}}},'\
 '{"id":"16FD2706-8BAF-433B-82EB-8C7FADA847DA","label":"Marker","action":{"insertText":{"_0":"Z"}}}]'
-ROWS=4
 
 start() {
     e2e_write_settings true 4 "$ITEMS"
@@ -31,30 +30,14 @@ close_popup() {
     e2e_wait_no_popup || e2e_fail "the popup stayed open after xdotool $*"
 }
 
-typed_text_is() {
-    [ "$(e2e_xev_text)" = "$1" ]
-}
-
-# Waits for TEXT, typed in full before the next popup takes the keyboard.
-expect_typed() {
-    e2e_wait_for "[$1] at xev" typed_text_is "$1" || e2e_fail "typed [$(e2e_xev_text)], not [$1]"
-}
-
-# Choices are typed in order: once the marker row's Z has arrived, anything chosen (or any
-# key that reached xev instead of the popup) before it is there too.
-expect_typed_before_marker() {
-    xdotool mousemove 400 300
-    e2e_choose_row 4 "$ROWS"
-    e2e_wait_for "the marker at xev" eval '[[ $(e2e_xev_text) == *Z ]]' ||
-        e2e_fail "typed [$(e2e_xev_text)], no marker"
-    e2e_expect_equal "typed text" "$1Z" "$(e2e_xev_text)"
+expect_at_pointer() {
+    e2e_expect_equal "popup position" "400 300" "$E2E_POPUP_X $E2E_POPUP_Y"
 }
 
 test_the_button_opens_the_popup_and_only_it_is_kept_from_the_application() {
     start
     open_popup click 9
-    [ "$E2E_POPUP_X $E2E_POPUP_Y" = "400 300" ] ||
-        e2e_fail "popup at $E2E_POPUP_X,$E2E_POPUP_Y instead of at the pointer (400,300)"
+    expect_at_pointer
     close_popup key Escape
     open_popup mousedown 9
     close_popup mouseup 9 key Escape
@@ -64,16 +47,9 @@ test_the_button_opens_the_popup_and_only_it_is_kept_from_the_application() {
         "$(printf 'press %s\nrelease %s\n' 8 8 2 2 1 1 3 3)" "$(e2e_xev_buttons)"
 }
 
-test_rows_chosen_by_mouse_and_keyboard_are_typed() {
-    start
-    e2e_choose_row 2 "$ROWS"
-    expect_typed "ok, wörld"
-    open_popup click 9
-    close_popup key d Down Down Down Return
-    expect_typed "ok, wörld"$'\t'
-}
-
-test_dismissing_or_releasing_the_held_button_types_nothing() {
+# Escape, a click outside and the held button let go over a row choose nothing; the mouse,
+# the arrows and Return choose, and D chooses nothing.
+test_what_chooses_a_row_and_what_does_not() {
     start
     open_popup click 9
     close_popup key Escape
@@ -81,9 +57,12 @@ test_dismissing_or_releasing_the_held_button_types_nothing() {
     close_popup mousemove 1000 700 click 1
     open_popup mousemove 400 300 mousedown 9
     # shellcheck disable=SC2046
-    xdotool mousemove $(e2e_row_point 1 "$ROWS") mouseup 9
-    close_popup key Escape
-    expect_typed_before_marker ""
+    close_popup mousemove $(e2e_row_point 1 4) mouseup 9 key Escape
+    e2e_choose_row 2 4
+    open_popup click 9
+    close_popup key d Down Down Down Return
+    e2e_type_marker 4 4
+    e2e_expect_equal "typed text" "ok, wörld"$'\tZ' "$(e2e_xev_text)"
 }
 
 test_tavrin_popup_asks_the_running_instance() {
@@ -94,10 +73,10 @@ test_tavrin_popup_asks_the_running_instance() {
     start
     "$TAVRIN" --popup || e2e_fail "--popup failed with tavrin running"
     e2e_wait_popup || e2e_fail "no popup after --popup"
-    [ "$E2E_POPUP_X $E2E_POPUP_Y" = "400 300" ] ||
-        e2e_fail "popup at $E2E_POPUP_X,$E2E_POPUP_Y instead of at the pointer (400,300)"
+    expect_at_pointer
     close_popup key Down Return
-    expect_typed "@"
+    e2e_type_marker 4 4
+    e2e_expect_equal "typed text" "@Z" "$(e2e_xev_text)"
 }
 
 e2e_init
@@ -106,8 +85,6 @@ e2e_start_xev || e2e_fail "xev did not start"
 e2e_start_tray || e2e_fail "the tray host did not start"
 e2e_run_test "the button opens the popup and only it is kept from xev" \
     test_the_button_opens_the_popup_and_only_it_is_kept_from_the_application
-e2e_run_test "rows chosen by mouse and keyboard are typed" test_rows_chosen_by_mouse_and_keyboard_are_typed
-e2e_run_test "dismissing or releasing the held button types nothing" \
-    test_dismissing_or_releasing_the_held_button_types_nothing
+e2e_run_test "what chooses a row and what does not" test_what_chooses_a_row_and_what_does_not
 e2e_run_test "tavrin --popup asks the running instance" test_tavrin_popup_asks_the_running_instance
 exit $((${E2E_FAILED:-0} > 0))

@@ -1,7 +1,6 @@
 # Applications that nobody on this project wrote, in front under openbox, typed into and read
 # back through the clipboard. Source after tests/e2e/harness.sh, with the X server running.
 #
-#   applications_start_wm             openbox, as a desktop session would have it
 #   application_start NAME            mousepad (GTK 3), featherpad (Qt 5), chromium or firefox
 #                                     with a focused empty text area in front
 #   application_text                  what the text area holds, read through the clipboard
@@ -9,12 +8,6 @@
 #   application_text_for NAME FILE    FILE's text as NAME can take it: browsers get no tabs,
 #                                     which would move the focus out of the text area
 #   keymap_snapshot                   the whole keymap, to compare before and after typing
-
-applications_start_wm() {
-    openbox --sm-disable >"$E2E_DIR/openbox.log" 2>&1 &
-    E2E_PIDS+=($!)
-    e2e_wait_for "openbox" "$E2E_XPEER" owner WM_S0
-}
 
 application__page() {
     cat >"$E2E_DIR/page.html" <<'HTML'
