@@ -19,11 +19,12 @@ class User : public xpeer::Peer {
   public:
     User() {
         coverScreen(XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE);
-        movePointer(400, 300);
+        input(XCB_MOTION_NOTIFY, 0, 400, 300);
     }
-    void press(std::uint8_t button) { fakeAndSync(XCB_BUTTON_PRESS, button); }
-    void release(std::uint8_t button) { fakeAndSync(XCB_BUTTON_RELEASE, button); }
-    void movePointer(int x, int y) { fakeAndSync(XCB_MOTION_NOTIFY, 0, x, y); }
+    void input(std::uint8_t type, std::uint8_t detail, int x = 0, int y = 0) {
+        fake(type, detail, x, y);
+        roundTrip();
+    }
 
     // The button events that reached the window since the last call, oldest first.
     Seen takeSeenButtons() {
@@ -38,12 +39,6 @@ class User : public xpeer::Peer {
                         reinterpret_cast<xcb_button_press_event_t*>(event.get())->detail));
         }
         return seen;
-    }
-
-  private:
-    void fakeAndSync(std::uint8_t type, std::uint8_t detail, int x = 0, int y = 0) {
-        fake(type, detail, x, y);
-        roundTrip();
     }
 };
 
@@ -60,8 +55,8 @@ class XButtonTapTest : public testing::Test {
 
     void click(std::initializer_list<std::uint8_t> buttons) {
         for (const std::uint8_t button : buttons) {
-            user.press(button);
-            user.release(button);
+            user.input(XCB_BUTTON_PRESS, button);
+            user.input(XCB_BUTTON_RELEASE, button);
         }
     }
     // Reports come through Qt's event loop, apart from the foreign client's: wait for them. A
@@ -115,10 +110,10 @@ TEST_F(XButtonTapTest, ATapRemovedByItsCallbackWhileTheButtonIsHeldLetsTheReleas
         return Verdict::swallow;
     };
     tap->setEnabled(true, WatchedButtons{4});
-    user.press(9);
+    user.input(XCB_BUTTON_PRESS, 9);
     EXPECT_EQ(takeReports(1), (Seen{"press 4"}));
     ASSERT_EQ(tap, nullptr);
-    user.release(9);
+    user.input(XCB_BUTTON_RELEASE, 9);
     EXPECT_EQ(user.takeSeenButtons(), (Seen{"release 9"}));
 }
 
@@ -133,7 +128,7 @@ TEST_F(XButtonTapTest, EventsOnTheOpenPopupAreReportedOnceAndKeptFromIt) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu, patience));
     // Over the row, where a click of any button would choose it; the menu still follows the
     // pointer, so the tap keeps its hands off other input events.
-    user.movePointer(390, 285);
+    user.input(XCB_MOTION_NOTIFY, 0, 390, 285);
     EXPECT_TRUE(QTest::qWaitFor([&] { return menu.activeAction() != nullptr; }, patience));
     click({9, 9});
     // Each comes from the master and from the slave device: two copies would show up here.

@@ -41,6 +41,7 @@
 #                                  choices are typed in order, so every earlier one is in too
 #   e2e_long_text LENGTH           letters the keymap lacks, in more kinds than there are spare
 #                                  keycodes, between plain ones: the typer rebinds all along
+#   e2e_keymap                     the whole keymap, to compare before and after typing
 #   e2e_stored LINE                the store file holds LINE
 #   e2e_warnings                   the utility's warning lines so far
 #   e2e_fail MESSAGE / e2e_expect_equal WHAT EXPECTED ACTUAL
@@ -183,20 +184,13 @@ e2e_xev_sync() {
 e2e_xev_clear() { : >"$E2E_XEV_LOG"; }
 
 e2e_xev_buttons() {
-    awk '/^ButtonPress event/ {kind = "press"} /^ButtonRelease event/ {kind = "release"}
-         kind && match($0, /button [0-9]+,/) {
-             print kind, substr($0, RSTART + 7, RLENGTH - 8); kind = ""
-         }' "$E2E_XEV_LOG"
+    perl -00 -ne 'print lc($1), " $2\n" if /Button(Press|Release) event.*?button (\d+),/s' \
+        "$E2E_XEV_LOG"
 }
 
 e2e_xev_text() {
-    local byte
-    for byte in $(awk 'match($0, /XmbLookupString gives [0-9]+ bytes: \([0-9a-f ]*\)/) {
-                           text = substr($0, RSTART, RLENGTH); sub(/^[^(]*\(/, "", text)
-                           sub(/\)$/, "", text); printf "%s ", text
-                       }' "$E2E_XEV_LOG"); do
-        printf "\\x$byte"
-    done
+    perl -ne 'print pack("H*", $1 =~ tr/ //dr) if /XmbLookupString gives \d+ bytes: \(([0-9a-f ]*)\)/' \
+        "$E2E_XEV_LOG"
 }
 
 e2e_row_point() {
@@ -230,6 +224,11 @@ e2e_type_marker() {
 e2e_long_text() {
     perl -CS -e 'my @pool = map { chr } (0x0100 .. 0x017f, 0x0391 .. 0x03a9, 0x4e00 .. 0x4e20);
         print map { $_ % 4 ? ($_ % 9 ? "a" : " ") : $pool[($_ * 7) % @pool] } 1 .. $ARGV[0]' "$1"
+}
+
+e2e_keymap() {
+    xkbcomp -xkb "$DISPLAY" - 2>/dev/null
+    xmodmap -pk
 }
 
 e2e_stored() { grep -qxF -- "$1" "$XDG_CONFIG_HOME/tavrin/tavrin.conf" 2>/dev/null; }

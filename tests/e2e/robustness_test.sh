@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # What the user must never lose: a choice made just before the next press, a responsive
 # utility while a long text is typed, the tray menu's switch, a hand-written list and the
-# settings when their folder goes.
+# settings when their folder goes; a clean exit when the X server goes away, and the new
+# layout whole when the user switches it while a long text is typed.
 # Usage: robustness_test.sh TAVRIN_BINARY XPEER_BINARY
 set -u
 TAVRIN=$1
@@ -11,15 +12,13 @@ source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
 ID=7C9E6679-7425-40DE-944B-E07FC1F90AE7
 MARKER='{"id":"16FD2706-8BAF-433B-82EB-8C7FADA847DA","label":"Marker","action":{"insertText":{"_0":"Z"}}}'
 
+LONG='{"id":"'$ID'","label":"Long","action":{"insertText":{"_0":"'"$(e2e_long_text 1500)"'"}}}'
+
 start_with_rows() {
     [ -z "$1" ] || e2e_write_settings true 4 "[$1]"
     e2e_start_x || e2e_fail "Xvfb did not start"
     e2e_start_xev || e2e_fail "xev did not start"
     e2e_start_tavrin "$TAVRIN" || e2e_fail "tavrin did not start"
-}
-
-another_popup_than() {
-    e2e__read_popup && [ "$E2E_POPUP_ID" != "$1" ]
 }
 
 test_a_press_within_the_typing_delay() {
@@ -30,7 +29,8 @@ test_a_press_within_the_typing_delay() {
     # Choose the text and press the button again at once, well within 0.12 s.
     # shellcheck disable=SC2046
     xdotool mousemove $(e2e_row_point 1 2) click 1 click 9
-    e2e_wait_for "the second popup" another_popup_than "$first" || e2e_fail "no second popup"
+    e2e_wait_for "the second popup" eval 'e2e__read_popup && [ "$E2E_POPUP_ID" != "$first" ]' ||
+        e2e_fail "no second popup"
     # shellcheck disable=SC2046
     xdotool mousemove $(e2e_row_point 2 2) click 1
     e2e_wait_for "both choices typed in order" eval '[ "$(e2e_xev_text)" = abcZ ]' ||
@@ -87,6 +87,48 @@ test_the_tray_switch_a_hand_written_list_and_a_deleted_folder() {
     e2e_stored "$entries" || e2e_fail "the entries were lost"
 }
 
+# A child that has ended but is not yet reaped still answers kill -0.
+tavrin_gone() {
+    local state
+    state=$(ps -o stat= -p "$E2E_TAVRIN_PID" 2>/dev/null) || return 0
+    [[ $state == Z* ]]
+}
+
+# The X server goes away while idle, with the popup open, or while a long text is typed.
+test_x_server_gone() {
+    start_with_rows "$LONG,$MARKER"
+    case $1 in
+    popup) xdotool mousedown 9 && e2e_wait_popup || e2e_fail "no popup while button 9 is held" ;;
+    typing) e2e_start_typing 1 2 ;;
+    esac
+    kill -KILL "${E2E_PIDS[0]}"
+    wait "${E2E_PIDS[0]}" 2>/dev/null
+    e2e_wait_for "tavrin to exit after the X server went away" tavrin_gone ||
+        e2e_fail "tavrin still runs ${E2E_TIMEOUT}s after the X server went away"
+    wait "$E2E_TAVRIN_PID"
+    local status=$?
+    ((status < 128)) || e2e_fail "tavrin was ended by signal $((status - 128))"
+    ! grep -aq 'AddressSanitizer\|runtime error:' "$E2E_TAVRIN_LOG" ||
+        e2e_fail "the sanitizers reported an error: $(grep -a -m1 'ERROR\|runtime error:' "$E2E_TAVRIN_LOG")"
+}
+
+# Switches the layout once the long text is under way, and expects exactly that layout when
+# the typing is over: no spare keycode left bound, none of the new layout's keys cleared.
+test_layout_switched_while_typing() {
+    start_with_rows "$LONG,$MARKER"
+    e2e_start_typing 1 2
+    setxkbmap -rules evdev "$@" || e2e_fail "setxkbmap $* failed"
+    local pressesAtSwitch left
+    pressesAtSwitch=$(e2e_xev_key_presses)
+    e2e_type_marker 2 2
+    # The marker takes at most two presses (Shift and Z); more came from the long text.
+    (($(e2e_xev_key_presses) > pressesAtSwitch + 2)) ||
+        e2e_fail "the long text was typed before the switch, so the switch came too late"
+    left=$(e2e_keymap)
+    setxkbmap -rules evdev "$@"
+    e2e_expect_equal "the keymap after typing against a fresh $*" "$(e2e_keymap)" "$left"
+}
+
 e2e_init
 E2E_TIMEOUT=60
 e2e_run_test "a press within the typing delay" test_a_press_within_the_typing_delay
@@ -94,4 +136,12 @@ e2e_run_test "the tray menu opens while a long text is typed" \
     test_the_tray_menu_opens_while_a_long_text_is_typed
 e2e_run_test "the tray switch, a hand-written list and a deleted folder" \
     test_the_tray_switch_a_hand_written_list_and_a_deleted_folder
+for moment in idle popup typing; do
+    e2e_run_test "the X server goes away ($moment)" test_x_server_gone "$moment"
+done
+e2e_run_test "layout switched to de while typing" \
+    test_layout_switched_while_typing -model pc105 -layout de
+# The Japanese layout binds two keycodes that are spare under the US one.
+e2e_run_test "layout switched to jp (spare keycodes taken) while typing" \
+    test_layout_switched_while_typing -model jp106 -layout jp
 [ "${E2E_FAILED:-0}" -eq 0 ]

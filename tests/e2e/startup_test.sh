@@ -56,7 +56,7 @@ test_the_settings_window_assigns_a_button() {
     xdotool windowactivate --sync "$WINDOW" key alt+F4
     e2e_wait_for "the settings window to close" eval '! e2e__viewable "$WINDOW"' ||
         e2e_fail "alt+F4 left the settings window open"
-    e2e_open_tray_menu "" 16 || e2e_fail "the utility is gone with its settings window"
+    "$TAVRIN" --popup || e2e_fail "the utility is gone with its settings window"
 }
 
 e2e_init

@@ -7,7 +7,6 @@
 #   application_clear                 empties the text area
 #   application_text_for NAME FILE    FILE's text as NAME can take it: browsers get no tabs,
 #                                     which would move the focus out of the text area
-#   keymap_snapshot                   the whole keymap, to compare before and after typing
 
 application__page() {
     cat >"$E2E_DIR/page.html" <<'HTML'
@@ -101,9 +100,4 @@ application_text_for() {
     chromium | firefox) tr '\t' ' ' <"$2" ;;
     *) cat "$2" ;;
     esac
-}
-
-keymap_snapshot() {
-    xkbcomp -xkb "$DISPLAY" - 2>/dev/null
-    xmodmap -pk
 }

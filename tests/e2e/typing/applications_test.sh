@@ -16,23 +16,22 @@ LAYOUTS=(us de fr ru us,ru)
 
 # The text holds characters that no layout here has: the keymap changes while it is typed, and
 # Tavrin restores it last, once the application has handled every key.
-typing_finished() {
-    ! kill -0 "$MAPPING_WATCHER" 2>/dev/null && [ "$(keymap_snapshot)" = "$1" ]
+keymap_is() {
+    [ "$(e2e_keymap)" = "$1" ]
 }
 
 type_under_each_layout() {
     local layout before
     for layout in "${LAYOUTS[@]}"; do
         setxkbmap -rules evdev -model pc105 -layout "$layout" || e2e_fail "setxkbmap $layout"
-        before=$(keymap_snapshot)
-        "$E2E_XPEER" mapping >"$E2E_DIR/mapping.log" &
-        MAPPING_WATCHER=$!
-        e2e_wait_for "the mapping watcher" grep -qs ready "$E2E_DIR/mapping.log"
+        before=$(e2e_keymap)
         xdotool mousemove --window "$APPLICATION_WINDOW" 200 200 click 9
         e2e_wait_popup || e2e_fail "no popup over $APPLICATION under $layout"
         # shellcheck disable=SC2046
         xdotool mousemove $(e2e_row_point 1 1) click 1
-        e2e_wait_for "the text typed into $APPLICATION under $layout" typing_finished "$before" ||
+        e2e_wait_for "the typing into $APPLICATION to change the keymap" eval '! keymap_is "$before"' ||
+            e2e_fail "the keymap never changed while typing into $APPLICATION under $layout"
+        e2e_wait_for "the text typed into $APPLICATION under $layout" keymap_is "$before" ||
             e2e_fail "the keymap is not whole after typing into $APPLICATION under $layout"
         setxkbmap -rules evdev -model pc105 -layout us
         application_text >"$E2E_DIR/received" || e2e_fail "nothing to copy from $APPLICATION"
