@@ -57,7 +57,8 @@ application_start() {
     E2E_PIDS+=($!)
     e2e_wait_for "the window of $APPLICATION" application__find "$title" || return 1
     xdotool windowactivate --sync "$APPLICATION_WINDOW" >/dev/null 2>&1
-    e2e_wait_for "$APPLICATION in front" application__focused || return 1
+    e2e_wait_for "$APPLICATION in front" \
+        eval '[ "$(xdotool getwindowfocus 2>/dev/null)" = "$APPLICATION_WINDOW" ]' || return 1
     # The pointer rests over the text area, where the user presses the button.
     xdotool mousemove --window "$APPLICATION_WINDOW" 200 200
 }
@@ -65,10 +66,6 @@ application_start() {
 application__find() {
     APPLICATION_WINDOW=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1)
     [ -n "$APPLICATION_WINDOW" ]
-}
-
-application__focused() {
-    [ "$(xdotool getwindowfocus 2>/dev/null)" = "$APPLICATION_WINDOW" ]
 }
 
 application__clipboard() {
