@@ -130,7 +130,7 @@ application_typing_rows() {
         first=${#E2E_PIDS[@]}
         e2e_start_x || exit 1
         setxkbmap -rules evdev -model pc105 -layout us || exit 1
-        applications_start_wm || exit 1
+        e2e_start_wm || exit 1
         application_start "$application" || exit 1
         expected="$E2E_DIR/expected-$application"
         application_text_for "$application" "$text" >"$expected"

@@ -3,6 +3,7 @@
 #include "XInputAccess.h"
 #include "xpeer/XPeer.h"
 
+#include <QApplication>
 #include <QMenu>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -14,16 +15,25 @@ namespace {
 constexpr int patience = 20000;
 using Seen = std::vector<std::string>;
 
-// The user through XTest, and the application in front: a window recording the buttons it gets.
-class User : public xpeer::Peer {
-  public:
-    User() {
+// The user through XTest, and the application in front: a window recording the buttons it
+// gets; the tap reports what it takes.
+class XButtonTapTest : public testing::Test, protected xpeer::Peer {
+  protected:
+    void SetUp() override {
         coverScreen(XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE);
-        movePointer(400, 300);
+        input(XCB_MOTION_NOTIFY, 0, 400, 300);
+        tap = createX11ButtonTap([this](const ButtonEvent& event) {
+            reported.push_back((event.type == ButtonEventType::press ? "press " : "release ") +
+                               std::to_string(event.button));
+            return onEvent ? onEvent() : Verdict::swallow;
+        });
+        ASSERT_NE(tap, nullptr);
     }
-    void press(std::uint8_t button) { fakeAndSync(XCB_BUTTON_PRESS, button); }
-    void release(std::uint8_t button) { fakeAndSync(XCB_BUTTON_RELEASE, button); }
-    void movePointer(int x, int y) { fakeAndSync(XCB_MOTION_NOTIFY, 0, x, y); }
+
+    void input(std::uint8_t type, std::uint8_t detail, int x = 0, int y = 0) {
+        fake(type, detail, x, y);
+        roundTrip();
+    }
 
     // The button events that reached the window since the last call, oldest first.
     Seen takeSeenButtons() {
@@ -40,28 +50,10 @@ class User : public xpeer::Peer {
         return seen;
     }
 
-  private:
-    void fakeAndSync(std::uint8_t type, std::uint8_t detail, int x = 0, int y = 0) {
-        fake(type, detail, x, y);
-        roundTrip();
-    }
-};
-
-class XButtonTapTest : public testing::Test {
-  protected:
-    void SetUp() override {
-        tap = createX11ButtonTap([this](const ButtonEvent& event) {
-            reported.push_back((event.type == ButtonEventType::press ? "press " : "release ") +
-                               std::to_string(event.button));
-            return onEvent ? onEvent() : Verdict::swallow;
-        });
-        ASSERT_NE(tap, nullptr);
-    }
-
     void click(std::initializer_list<std::uint8_t> buttons) {
         for (const std::uint8_t button : buttons) {
-            user.press(button);
-            user.release(button);
+            input(XCB_BUTTON_PRESS, button);
+            input(XCB_BUTTON_RELEASE, button);
         }
     }
     // Reports come through Qt's event loop, apart from the foreign client's: wait for them. A
@@ -71,7 +63,6 @@ class XButtonTapTest : public testing::Test {
         return std::exchange(reported, {});
     }
 
-    User user;
     std::unique_ptr<ButtonTap> tap;
     Seen reported;
     std::function<Verdict()> onEvent;
@@ -82,31 +73,31 @@ TEST_F(XButtonTapTest, AssignModeTakesEverySpareButtonUntilTheSetNarrows) {
     click({1, 3, 4, 5, 2, 8, 9, 10});
     EXPECT_EQ(takeReports(8), (Seen{"press 2", "release 2", "press 3", "release 3", "press 4",
                                     "release 4", "press 5", "release 5"}));
-    EXPECT_EQ(user.takeSeenButtons(), (Seen{"press 1", "release 1", "press 3", "release 3",
-                                            "press 4", "release 4", "press 5", "release 5"}));
+    EXPECT_EQ(takeSeenButtons(), (Seen{"press 1", "release 1", "press 3", "release 3", "press 4",
+                                       "release 4", "press 5", "release 5"}));
 
     tap->setEnabled(true, WatchedButtons{1}); // neither the secondary button nor the wheel
     click({3, 6});
     tap->setEnabled(true, WatchedButtons{3});
     click({9, 2, 8});
     EXPECT_EQ(takeReports(2), (Seen{"press 3", "release 3"}));
-    EXPECT_EQ(user.takeSeenButtons(), (Seen{"press 3", "release 3", "press 6", "release 6",
-                                            "press 9", "release 9", "press 2", "release 2"}));
+    EXPECT_EQ(takeSeenButtons(), (Seen{"press 3", "release 3", "press 6", "release 6", "press 9",
+                                       "release 9", "press 2", "release 2"}));
 }
 
 TEST_F(XButtonTapTest, AButtonHeldByAnotherClientIsTakenOnTheNextTry) {
     tap->setEnabled(true, WatchedButtons{28});
     EXPECT_EQ(tap->watchState(), WatchState::beyondReach) << "X button 33 and up go ungrabbed";
-    ASSERT_TRUE(user.grabButton(9));
+    ASSERT_TRUE(grabButton(9));
     tap->setEnabled(true, WatchedButtons{4});
     EXPECT_EQ(tap->watchState(), WatchState::heldByAnotherProgram);
     click({9}); // goes to the other client's grab
-    user.ungrabButton(9);
+    ungrabButton(9);
     tap->setEnabled(true, WatchedButtons{4});
     EXPECT_EQ(tap->watchState(), WatchState::watching);
     click({9});
     EXPECT_EQ(takeReports(2), (Seen{"press 4", "release 4"}));
-    EXPECT_TRUE(user.takeSeenButtons().empty());
+    EXPECT_TRUE(takeSeenButtons().empty());
 }
 
 TEST_F(XButtonTapTest, ATapRemovedByItsCallbackWhileTheButtonIsHeldLetsTheReleaseThrough) {
@@ -115,11 +106,11 @@ TEST_F(XButtonTapTest, ATapRemovedByItsCallbackWhileTheButtonIsHeldLetsTheReleas
         return Verdict::swallow;
     };
     tap->setEnabled(true, WatchedButtons{4});
-    user.press(9);
+    input(XCB_BUTTON_PRESS, 9);
     EXPECT_EQ(takeReports(1), (Seen{"press 4"}));
     ASSERT_EQ(tap, nullptr);
-    user.release(9);
-    EXPECT_EQ(user.takeSeenButtons(), (Seen{"release 9"}));
+    input(XCB_BUTTON_RELEASE, 9);
+    EXPECT_EQ(takeSeenButtons(), (Seen{"release 9"}));
 }
 
 TEST_F(XButtonTapTest, EventsOnTheOpenPopupAreReportedOnceAndKeptFromIt) {
@@ -133,7 +124,7 @@ TEST_F(XButtonTapTest, EventsOnTheOpenPopupAreReportedOnceAndKeptFromIt) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu, patience));
     // Over the row, where a click of any button would choose it; the menu still follows the
     // pointer, so the tap keeps its hands off other input events.
-    user.movePointer(390, 285);
+    input(XCB_MOTION_NOTIFY, 0, 390, 285);
     EXPECT_TRUE(QTest::qWaitFor([&] { return menu.activeAction() != nullptr; }, patience));
     click({9, 9});
     // Each comes from the master and from the slave device: two copies would show up here.
@@ -147,3 +138,11 @@ TEST(InputAccessWithoutXTest, AServerWithoutXTestRefusesIt) {
 }
 
 } // namespace
+
+// The X pieces need a real X server: the test runs on a private Xvfb (see with-xvfb.sh).
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -13,11 +13,13 @@
 #   e2e_start_xev                  xev in front, focused, the pointer in its middle; its log is
 #                                  $E2E_XEV_LOG, its window $E2E_XEV_WINDOW
 #   e2e_start_tray                 trayer as the tray host ($E2E_TRAY_PID)
+#   e2e_start_wm                   openbox, as a desktop session would have it
 #   e2e_launch_tavrin BINARY       starts the utility ($E2E_TAVRIN_PID, log $E2E_TAVRIN_LOG)
-#   e2e_start_tavrin BINARY        tray host, utility, and a wait until its tray icon exists,
-#                                  which it creates only after its button grabs are in place
+#   e2e_start_tavrin BINARY        tray host, utility, and a wait until its tray icon
+#                                  ($E2E_TAVRIN_ICON) exists, which it creates only after its
+#                                  button grabs are in place
 #   e2e_open_tray_menu [ICON [SPOT]]
-#                                  left-clicks a tray icon of tavrin (the first found unless
+#                                  left-clicks a tray icon of tavrin ($E2E_TAVRIN_ICON unless
 #                                  ICON is given) at SPOT,SPOT (default 5; two quick clicks at
 #                                  one spot would make a double click) and waits for its menu
 #   e2e_wait_for DESCRIPTION COMMAND...
@@ -29,13 +31,17 @@
 #   e2e_xev_sync                   every event sent so far has reached xev and is in its log
 #   e2e_xev_clear                  empties the xev log (after an e2e_xev_sync)
 #   e2e_xev_buttons                "press N" / "release N" per button event xev saw
-#   e2e_xev_keysyms                keysym names of the key presses xev saw, one a line
 #   e2e_xev_text                   the text that xev's key presses produced, as raw bytes
 #   e2e_xev_key_presses            how many key presses xev saw
 #   e2e_row_point ROW ROWS         "X Y" in the middle of row ROW (from 1) of ROWS equal rows
 #   e2e_choose_row ROW ROWS        opens the popup with X button 9, clicks row ROW of ROWS and
 #                                  waits for the popup to close
 #   e2e_start_typing ROW ROWS      chooses row ROW and waits for its (long) text to arrive at xev
+#   e2e_type_marker ROW ROWS       chooses row ROW (typing "Z") at 400,300 and waits for the Z;
+#                                  choices are typed in order, so every earlier one is in too
+#   e2e_long_text LENGTH           letters the keymap lacks, in more kinds than there are spare
+#                                  keycodes, between plain ones: the typer rebinds all along
+#   e2e_keymap                     the whole keymap, to compare before and after typing
 #   e2e_stored LINE                the store file holds LINE
 #   e2e_warnings                   the utility's warning lines so far
 #   e2e_fail MESSAGE / e2e_expect_equal WHAT EXPECTED ACTUAL
@@ -120,6 +126,12 @@ e2e_start_tray() {
     e2e_wait_for "the tray host" e2e__tray_host_ready
 }
 
+e2e_start_wm() {
+    openbox --sm-disable >"$E2E_DIR/openbox.log" 2>&1 &
+    E2E_PIDS+=($!)
+    e2e_wait_for "openbox" "$E2E_XPEER" owner WM_S0
+}
+
 e2e_launch_tavrin() {
     E2E_TAVRIN_LOG="$E2E_DIR/tavrin.log"
     "$1" >"$E2E_TAVRIN_LOG" 2>&1 &
@@ -135,11 +147,12 @@ e2e_start_tavrin() {
 
 e2e__tavrin_window() {
     kill -0 "$E2E_TAVRIN_PID" 2>/dev/null || e2e_fail "tavrin exited"
-    [ -n "$(xdotool search --classname '^tavrin$' 2>/dev/null)" ]
+    E2E_TAVRIN_ICON=$(xdotool search --classname '^tavrin$' 2>/dev/null | head -n1)
+    [ -n "$E2E_TAVRIN_ICON" ]
 }
 
 e2e_open_tray_menu() {
-    local icon=${1:-$(xdotool search --classname '^tavrin$' | head -n1)} spot=${2:-5}
+    local icon=${1:-$E2E_TAVRIN_ICON} spot=${2:-5}
     xdotool mousemove --sync --window "$icon" "$spot" "$spot" click 1
     e2e_wait_popup
 }
@@ -171,28 +184,13 @@ e2e_xev_sync() {
 e2e_xev_clear() { : >"$E2E_XEV_LOG"; }
 
 e2e_xev_buttons() {
-    awk '/^ButtonPress event/ {kind = "press"} /^ButtonRelease event/ {kind = "release"}
-         kind && match($0, /button [0-9]+,/) {
-             print kind, substr($0, RSTART + 7, RLENGTH - 8); kind = ""
-         }' "$E2E_XEV_LOG"
-}
-
-e2e_xev_keysyms() {
-    awk '/^KeyPress event/ {pressed = 1} /^KeyRelease event/ {pressed = 0}
-         pressed && match($0, /\(keysym 0x[0-9a-f]+, [^)]*\)/) {
-             text = substr($0, RSTART, RLENGTH); sub(/^.*, /, "", text); sub(/\)$/, "", text)
-             print text; pressed = 0
-         }' "$E2E_XEV_LOG"
+    perl -00 -ne 'print lc($1), " $2\n" if /Button(Press|Release) event.*?button (\d+),/s' \
+        "$E2E_XEV_LOG"
 }
 
 e2e_xev_text() {
-    local byte
-    for byte in $(awk 'match($0, /XmbLookupString gives [0-9]+ bytes: \([0-9a-f ]*\)/) {
-                           text = substr($0, RSTART, RLENGTH); sub(/^[^(]*\(/, "", text)
-                           sub(/\)$/, "", text); printf "%s ", text
-                       }' "$E2E_XEV_LOG"); do
-        printf "\\x$byte"
-    done
+    perl -ne 'print pack("H*", $1 =~ tr/ //dr) if /XmbLookupString gives \d+ bytes: \(([0-9a-f ]*)\)/' \
+        "$E2E_XEV_LOG"
 }
 
 e2e_row_point() {
@@ -216,7 +214,24 @@ e2e_start_typing() {
         e2e_fail "the long text did not start arriving"
 }
 
-e2e_stored() { grep -qx "$1" "$XDG_CONFIG_HOME/tavrin/tavrin.conf" 2>/dev/null; }
+e2e_type_marker() {
+    xdotool mousemove 400 300
+    e2e_choose_row "$1" "$2"
+    e2e_wait_for "the marker at xev" eval '[[ $(e2e_xev_text) == *Z ]]' ||
+        e2e_fail "no marker typed; xev got [$(e2e_xev_text | tail -c 40)]"
+}
+
+e2e_long_text() {
+    perl -CS -e 'my @pool = map { chr } (0x0100 .. 0x017f, 0x0391 .. 0x03a9, 0x4e00 .. 0x4e20);
+        print map { $_ % 4 ? ($_ % 9 ? "a" : " ") : $pool[($_ * 7) % @pool] } 1 .. $ARGV[0]' "$1"
+}
+
+e2e_keymap() {
+    xkbcomp -xkb "$DISPLAY" - 2>/dev/null
+    xmodmap -pk
+}
+
+e2e_stored() { grep -qxF -- "$1" "$XDG_CONFIG_HOME/tavrin/tavrin.conf" 2>/dev/null; }
 e2e_warnings() { grep -a '^tavrin\.' "$E2E_TAVRIN_LOG"; }
 
 e2e_fail() {

@@ -1,12 +1,9 @@
 // Types through XKeyTyper on the display named by DISPLAY, as the utility does after a choice:
 //
 //   tavrin_type_text FILE        types the UTF-8 text of FILE
-//   tavrin_type_text --key NAME  presses and releases one special key (Return, Escape, Tab,
-//                                Delete, "Forward Delete", Space)
 //
 // Exit status 2 when there is no display with XTEST.
 
-#include "SpecialKey.h"
 #include "UnicodeText.h"
 #include "XKeyTyper.h"
 
@@ -14,27 +11,16 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <string_view>
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: tavrin_type_text FILE | --key NAME\n");
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: tavrin_type_text FILE\n");
         return 1;
     }
     auto typer = tavrin::XKeyTyper::create();
     if (!typer) {
         std::fprintf(stderr, "tavrin_type_text: no X display with XTEST\n");
         return 2;
-    }
-    if (std::string_view(argv[1]) == "--key" && argc == 3) {
-        const auto key = tavrin::specialKey::fromRawValue(argv[2]);
-        if (!key) {
-            std::fprintf(stderr, "tavrin_type_text: no special key %s\n", argv[2]);
-            return 1;
-        }
-        typer->pressSpecialKey(*key, true);
-        typer->pressSpecialKey(*key, false);
-        return 0;
     }
     std::ifstream file(argv[1], std::ios::binary);
     if (!file) {

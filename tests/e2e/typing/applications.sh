@@ -1,20 +1,12 @@
 # Applications that nobody on this project wrote, in front under openbox, typed into and read
 # back through the clipboard. Source after tests/e2e/harness.sh, with the X server running.
 #
-#   applications_start_wm             openbox, as a desktop session would have it
 #   application_start NAME            mousepad (GTK 3), featherpad (Qt 5), chromium or firefox
 #                                     with a focused empty text area in front
 #   application_text                  what the text area holds, read through the clipboard
 #   application_clear                 empties the text area
 #   application_text_for NAME FILE    FILE's text as NAME can take it: browsers get no tabs,
 #                                     which would move the focus out of the text area
-#   keymap_snapshot                   the whole keymap, to compare before and after typing
-
-applications_start_wm() {
-    openbox --sm-disable >"$E2E_DIR/openbox.log" 2>&1 &
-    E2E_PIDS+=($!)
-    e2e_wait_for "openbox" "$E2E_XPEER" owner WM_S0
-}
 
 application__page() {
     cat >"$E2E_DIR/page.html" <<'HTML'
@@ -65,7 +57,8 @@ application_start() {
     E2E_PIDS+=($!)
     e2e_wait_for "the window of $APPLICATION" application__find "$title" || return 1
     xdotool windowactivate --sync "$APPLICATION_WINDOW" >/dev/null 2>&1
-    e2e_wait_for "$APPLICATION in front" application__focused || return 1
+    e2e_wait_for "$APPLICATION in front" \
+        eval '[ "$(xdotool getwindowfocus 2>/dev/null)" = "$APPLICATION_WINDOW" ]' || return 1
     # The pointer rests over the text area, where the user presses the button.
     xdotool mousemove --window "$APPLICATION_WINDOW" 200 200
 }
@@ -73,10 +66,6 @@ application_start() {
 application__find() {
     APPLICATION_WINDOW=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1)
     [ -n "$APPLICATION_WINDOW" ]
-}
-
-application__focused() {
-    [ "$(xdotool getwindowfocus 2>/dev/null)" = "$APPLICATION_WINDOW" ]
 }
 
 application__clipboard() {
@@ -108,9 +97,4 @@ application_text_for() {
     chromium | firefox) tr '\t' ' ' <"$2" ;;
     *) cat "$2" ;;
     esac
-}
-
-keymap_snapshot() {
-    xkbcomp -xkb "$DISPLAY" - 2>/dev/null
-    xmodmap -pk
 }

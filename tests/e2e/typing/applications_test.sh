@@ -14,55 +14,40 @@ source "$here/../../../scripts/typing-measure.sh"
 
 LAYOUTS=(us de fr ru us,ru)
 
-item_json() {
-    python3 -c 'import json, sys
-text = open(sys.argv[1], encoding="utf-8").read()
-print(json.dumps([{"id": "0F8FAD5B-D9CB-469F-A165-70867728950E", "label": "Mixed",
-                   "action": {"insertText": {"_0": text}}}], ensure_ascii=False))' "$1"
-}
-
 # The text holds characters that no layout here has: the keymap changes while it is typed, and
 # Tavrin restores it last, once the application has handled every key.
-typing_finished() {
-    ! kill -0 "$MAPPING_WATCHER" 2>/dev/null && [ "$(keymap_snapshot)" = "$1" ]
-}
-
-differences() {
-    python3 -c 'import difflib, sys
-want, got = (open(name, encoding="utf-8", errors="replace").read() for name in sys.argv[1:])
-for tag, i1, i2, j1, j2 in difflib.SequenceMatcher(None, want, got, autojunk=False).get_opcodes():
-    if tag != "equal":
-        print(f"{tag} at {i1}: {want[i1:i2]!r} -> {got[j1:j2]!r}")' "$1" "$2"
+keymap_is() {
+    [ "$(e2e_keymap)" = "$1" ]
 }
 
 type_under_each_layout() {
     local layout before
     for layout in "${LAYOUTS[@]}"; do
         setxkbmap -rules evdev -model pc105 -layout "$layout" || e2e_fail "setxkbmap $layout"
-        before=$(keymap_snapshot)
-        "$E2E_XPEER" mapping >"$E2E_DIR/mapping.log" &
-        MAPPING_WATCHER=$!
-        e2e_wait_for "the mapping watcher" grep -qs ready "$E2E_DIR/mapping.log"
+        before=$(e2e_keymap)
         xdotool mousemove --window "$APPLICATION_WINDOW" 200 200 click 9
         e2e_wait_popup || e2e_fail "no popup over $APPLICATION under $layout"
         # shellcheck disable=SC2046
         xdotool mousemove $(e2e_row_point 1 1) click 1
-        e2e_wait_for "the text typed into $APPLICATION under $layout" typing_finished "$before" ||
+        e2e_wait_for "the typing into $APPLICATION to change the keymap" eval '! keymap_is "$before"' ||
+            e2e_fail "the keymap never changed while typing into $APPLICATION under $layout"
+        e2e_wait_for "the text typed into $APPLICATION under $layout" keymap_is "$before" ||
             e2e_fail "the keymap is not whole after typing into $APPLICATION under $layout"
         setxkbmap -rules evdev -model pc105 -layout us
         application_text >"$E2E_DIR/received" || e2e_fail "nothing to copy from $APPLICATION"
         cmp -s "$E2E_DIR/expected" "$E2E_DIR/received" ||
-            e2e_fail "$APPLICATION under $layout: $(differences "$E2E_DIR/expected" "$E2E_DIR/received" | head -n 5)"
+            e2e_fail "$APPLICATION under $layout: $(diff "$E2E_DIR/expected" "$E2E_DIR/received" | head -n 9)"
         application_clear
     done
 }
 
 test_application() {
     e2e_start_x || e2e_fail "Xvfb did not start"
-    applications_start_wm || e2e_fail "openbox did not start"
+    e2e_start_wm || e2e_fail "openbox did not start"
     typing_measure_text "$E2E_DIR/text"
     application_text_for "$APPLICATION_NAME" "$E2E_DIR/text" >"$E2E_DIR/expected"
-    e2e_write_settings true 4 "$(item_json "$E2E_DIR/expected")"
+    e2e_write_settings true 4 "$(jq -Rsc '[{id: "0F8FAD5B-D9CB-469F-A165-70867728950E",
+        label: "Mixed", action: {insertText: {_0: .}}}]' "$E2E_DIR/expected")"
     application_start "$APPLICATION_NAME" || e2e_fail "$APPLICATION_NAME did not start"
     e2e_start_tavrin "$TAVRIN" || e2e_fail "tavrin did not start"
     xdotool windowactivate --sync "$APPLICATION_WINDOW"

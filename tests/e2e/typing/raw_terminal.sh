@@ -15,7 +15,7 @@ raw_terminal_start() {
     RAW_TERMINAL_PID=$!
     E2E_PIDS+=($!)
     e2e_wait_for "the raw terminal window" raw_terminal__find || return 1
-    e2e_wait_for "the raw terminal to be viewable" raw_terminal__viewable || return 1
+    e2e_wait_for "the raw terminal to be viewable" e2e__viewable "$RAW_TERMINAL_WINDOW" || return 1
     e2e_wait_for "the raw terminal's shell" test -e "$RAW_TERMINAL_FILE" || return 1
     xdotool windowfocus --sync "$RAW_TERMINAL_WINDOW"
 }
@@ -28,8 +28,4 @@ raw_terminal_stop() {
 raw_terminal__find() {
     RAW_TERMINAL_WINDOW=$(xdotool search --classname '^tavrin-raw-terminal$' 2>/dev/null | head -n1)
     [ -n "$RAW_TERMINAL_WINDOW" ]
-}
-
-raw_terminal__viewable() {
-    xwininfo -id "$RAW_TERMINAL_WINDOW" 2>/dev/null | grep -q 'Map State: IsViewable'
 }

@@ -37,17 +37,6 @@ void Peer::fake(std::uint8_t type, std::uint8_t detail, int x, int y) const {
     xcb_flush(connection_);
 }
 
-bool Peer::isPopup(xcb_window_t window) const {
-    Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
-        connection_, xcb_get_window_attributes(connection_, window), nullptr));
-    if (!attributes || !attributes->override_redirect ||
-        attributes->map_state != XCB_MAP_STATE_VIEWABLE)
-        return false;
-    Reply<xcb_get_geometry_reply_t> geometry(
-        xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window), nullptr));
-    return geometry && geometry->width > 1 && geometry->height > 1;
-}
-
 std::optional<Popup> Peer::popup() const {
     Reply<xcb_query_tree_reply_t> tree(
         xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr));
@@ -56,11 +45,14 @@ std::optional<Popup> Peer::popup() const {
     const xcb_window_t* children = xcb_query_tree_children(tree.get());
     // Children come bottom to top: the last match is the one in front.
     for (int index = xcb_query_tree_children_length(tree.get()) - 1; index >= 0; --index) {
-        if (!isPopup(children[index]))
+        Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
+            connection_, xcb_get_window_attributes(connection_, children[index]), nullptr));
+        if (!attributes || !attributes->override_redirect ||
+            attributes->map_state != XCB_MAP_STATE_VIEWABLE)
             continue;
         Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(
             connection_, xcb_get_geometry(connection_, children[index]), nullptr));
-        if (geometry)
+        if (geometry && geometry->width > 1 && geometry->height > 1)
             return Popup{children[index], geometry->x, geometry->y, geometry->width,
                          geometry->height};
     }

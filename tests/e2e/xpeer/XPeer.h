@@ -36,7 +36,6 @@ class Peer {
     void fake(std::uint8_t type, std::uint8_t detail, int x = 0, int y = 0) const;
     // The topmost viewable override-redirect window larger than 1x1: an open popup.
     std::optional<Popup> popup() const;
-    bool isPopup(xcb_window_t window) const;
     // A passive XInput 2 grab of the button on the root window, any modifiers, as another
     // program would hold it; false when the server refused it.
     bool grabButton(std::uint16_t button) const;

@@ -5,8 +5,6 @@
 //   xpeer device-key press|release KEYCODE
 //                               the key on the server's own keyboard device, as a user at a
 //                               real keyboard would, not on the XTest device
-//   xpeer mapping               prints "ready" once listening, then exits 0 at the first change
-//                               of the keyboard mapping
 
 #include "XPeer.h"
 
@@ -65,18 +63,6 @@ int deviceKey(const Peer& x, bool press, std::uint8_t keycode) {
     return error ? 1 : 0;
 }
 
-// Every client hears of a mapping change, whatever it listens for.
-int awaitMappingChange(const Peer& x) {
-    xcb_flush(x.connection());
-    std::printf("ready\n");
-    std::fflush(stdout);
-    while (Reply<xcb_generic_event_t> event{xcb_wait_for_event(x.connection())}) {
-        if ((event->response_type & 0x7f) == XCB_MAPPING_NOTIFY)
-            return 0;
-    }
-    return 1;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -95,13 +81,11 @@ int main(int argc, char** argv) {
         if (command == "device-key" && argc == 4)
             return deviceKey(x, std::string_view(argv[2]) == "press",
                              static_cast<std::uint8_t>(std::atoi(argv[3])));
-        if (command == "mapping" && argc == 2)
-            return awaitMappingChange(x);
     } catch (const std::runtime_error& error) {
         std::fprintf(stderr, "xpeer: %s\n", error.what());
         return 2;
     }
-    std::fprintf(stderr, "usage: xpeer popup | owner SELECTION | device-key press|release KEYCODE"
-                         " | mapping\n");
+    std::fprintf(stderr,
+                 "usage: xpeer popup | owner SELECTION | device-key press|release KEYCODE\n");
     return 2;
 }
