@@ -12,7 +12,7 @@ typer="$build/tests/e2e/typing/tavrin_type_text"
 [ -x "$typer" ] || { echo "no $typer: build the target tavrin_type_text first" >&2; exit 1; }
 
 source "$here/tests/e2e/harness.sh"
-source "$here/tests/e2e/typing/raw_terminal.sh"
+source "$here/scripts/raw-terminal.sh"
 source "$here/scripts/typing-measure.sh"
 e2e_init
 e2e_start_x || exit 1

@@ -30,7 +30,7 @@ xbench="$build/tools/xbench"
 
 export E2E_XPEER="$build/tests/e2e/xpeer"
 source "$root/tests/e2e/harness.sh"
-source "$root/tests/e2e/typing/raw_terminal.sh"
+source "$root/scripts/raw-terminal.sh"
 source "$root/scripts/typing-measure.sh"
 source "$root/tests/e2e/typing/applications.sh"
 

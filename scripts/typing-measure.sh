@@ -1,5 +1,5 @@
 # Typing measured as a program in a terminal receives it. Source after tests/e2e/harness.sh and
-# tests/e2e/typing/raw_terminal.sh, with the X server running.
+# scripts/raw-terminal.sh, with the X server running.
 #
 #   typing_measure_text FILE      writes the 2,000-character mixed Unicode text of the figures
 #   typing_measure TEXT_FILE COMMAND [ARGS...]

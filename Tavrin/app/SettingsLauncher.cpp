@@ -26,8 +26,9 @@ void SettingsLauncher::open() {
     QTimer::singleShot(secondRaiseMs, Qt::PreciseTimer, this, &SettingsLauncher::raise);
 }
 
+// A window closed before the late raise stays closed.
 void SettingsLauncher::raise() {
-    if (!window_)
+    if (!window_ || !window_->isVisible())
         return;
     window_->showNormal();
     window_->raise();

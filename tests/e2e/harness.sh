@@ -67,12 +67,22 @@ e2e_init() {
 }
 
 # Stops the processes started from position FIRST of the list on, newest first.
+# One that hangs on TERM is killed rather than holding the test to ctest's limit.
 e2e__stop_from() {
-    local index
+    local index pid
     for ((index = ${#E2E_PIDS[@]} - 1; index >= $1; index--)); do
-        kill "${E2E_PIDS[index]}" 2>/dev/null && wait "${E2E_PIDS[index]}" 2>/dev/null
+        pid=${E2E_PIDS[index]}
+        kill "$pid" 2>/dev/null || continue
+        e2e_wait_for "process $pid to end" e2e__ended "$pid" || kill -KILL "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
     done
     E2E_PIDS=("${E2E_PIDS[@]:0:$1}")
+}
+
+e2e__ended() {
+    local state
+    state=$(ps -o stat= -p "$1")
+    [[ -z $state || $state == Z* ]]
 }
 
 e2e_wait_for() {
