@@ -260,6 +260,8 @@ TEST_F(Controller, AssignModeAskedForBeforeThePermissionTakesTheNextSparePress) 
     EXPECT_EQ(platform.deliver(Type::release, 2), Verdict::swallow);
     platform.runPending();
     EXPECT_TRUE(platform.popupsShown.empty()) << "the capturing press opens no popup";
+    controller->clearAssignedButton();
+    EXPECT_FALSE(tapOn()) << "a cleared button is let go at once";
     controller->beginAssign();
     controller->clearAssignedButton();
     EXPECT_TRUE(tapOn() && controller->assignMode());
