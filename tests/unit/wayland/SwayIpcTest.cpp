@@ -1,8 +1,13 @@
 #include "SwayIpc.h"
 
 #include "SwayBindings.h"
+#include "SwayIpcSocket.h"
 
+#include <cstdlib>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace tavrin {
 namespace {
@@ -33,6 +38,36 @@ TEST(SwayIpc, CutsARecordedStreamIntoMessagesHoweverItArrives) {
         EXPECT_EQ(messages[1].type, swayIpc::bindingEvent);
         EXPECT_EQ(swayIpc::ranBindingCommand(messages[1].payload), "nop tavrin button 4");
     }
+}
+
+// Woken with nothing to read, as after a read that filled its buffer exactly, the socket says so
+// at once instead of spinning; a closed stream ends it.
+TEST(SwayIpc, TheSocketTakesWhatHasArrivedWithoutWaiting) {
+    char folder[] = "/tmp/tavrin-ipc-XXXXXX";
+    ASSERT_TRUE(mkdtemp(folder));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string path = folder + "/sway.sock"s;
+    path.copy(address.sun_path, path.size());
+    const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_EQ(bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(listener, 1), 0);
+    const auto client = SwayIpcSocket::connect(path);
+    const int sway = accept(listener, nullptr, nullptr);
+    ASSERT_TRUE(client && sway >= 0);
+
+    EXPECT_TRUE(client->readAvailable());
+    EXPECT_FALSE(client->nextEvent());
+    const std::string event = subscribedThenPressed.substr(31);
+    ASSERT_EQ(write(sway, event.data(), event.size()), static_cast<ssize_t>(event.size()));
+    EXPECT_TRUE(client->readAvailable());
+    const auto pressed = client->nextEvent();
+    EXPECT_EQ(pressed ? swayIpc::ranBindingCommand(pressed->payload) : "", "nop tavrin button 4");
+    close(sway);
+    EXPECT_FALSE(client->readAvailable());
+    close(listener);
+    unlink(path.c_str());
+    rmdir(folder);
 }
 
 TEST(SwayIpc, ABrokenStreamGivesNothingMore) {
