@@ -110,6 +110,11 @@ TEST_F(Store, FailuresAreToldAndTheNextWriteStoresTheWholeState) {
     EXPECT_EQ(next.readBool("enabled"), false);
     EXPECT_EQ(next.readInteger("assignedButton"), 5);
     EXPECT_EQ(next.readData("menuItems"), "[]");
+
+    // The folder is there: the failure must not blame it.
+    ASSERT_TRUE(QFile::remove(path()) && QDir().mkdir(path()));
+    store.writeBool("enabled", true);
+    EXPECT_EQ(store.lastFailure().value_or("folder").find("folder"), std::string::npos);
 }
 
 // Every kill must leave the whole value of one round, and nothing once stored may go missing.
