@@ -58,6 +58,7 @@ test_tavrin_popup_asks_the_running_instance() {
     message=$("$TAVRIN" --popup 2>&1)
     e2e_expect_equal "--popup with none running" \
         "1 No running Tavrin could be reached on this display." "$? $message"
+    DISPLAY=:4242 "$TAVRIN" --popup 2>/dev/null && e2e_fail "--popup without a display said it was done"
     start
     "$TAVRIN" --popup || e2e_fail "--popup failed with tavrin running"
     e2e_wait_popup || e2e_fail "no popup after --popup"
