@@ -24,6 +24,7 @@
 #                                  one spot would make a double click) and waits for its menu
 #   e2e_wait_for DESCRIPTION COMMAND...
 #                                  runs COMMAND until it succeeds
+#   e2e_ended PID                  the process has ended (reaped or not)
 #   e2e_wait_popup                 the popup is viewable; sets E2E_POPUP_{ID,X,Y,WIDTH,HEIGHT}
 #   e2e_wait_no_popup              no popup is viewable
 #   e2e_wait_quiet FILE [MILLISECONDS]
@@ -73,15 +74,16 @@ e2e__stop_from() {
     for ((index = ${#E2E_PIDS[@]} - 1; index >= $1; index--)); do
         pid=${E2E_PIDS[index]}
         kill "$pid" 2>/dev/null || continue
-        e2e_wait_for "process $pid to end" e2e__ended "$pid" || kill -KILL "$pid" 2>/dev/null
+        e2e_wait_for "process $pid to end" e2e_ended "$pid" || kill -KILL "$pid" 2>/dev/null
         wait "$pid" 2>/dev/null
     done
     E2E_PIDS=("${E2E_PIDS[@]:0:$1}")
 }
 
-e2e__ended() {
+# A child that has ended but is not yet reaped still answers kill -0.
+e2e_ended() {
     local state
-    state=$(ps -o stat= -p "$1")
+    state=$(ps -o stat= -p "$1" 2>/dev/null)
     [[ -z $state || $state == Z* ]]
 }
 

@@ -82,7 +82,7 @@ field_buttons() {
 # Bounded, unlike wait: a hung instance fails the test instead of stalling it.
 quit_tavrin() {
     kill "-$1" "$E2E_TAVRIN_PID"
-    e2e_wait_for "tavrin to quit" eval '! kill -0 "$E2E_TAVRIN_PID" 2>/dev/null' || e2e_fail "hung"
+    e2e_wait_for "tavrin to quit" e2e_ended "$E2E_TAVRIN_PID" || e2e_fail "hung"
 }
 
 field_text_is() { [ "$(cat "$FIELD_TEXT")" = "$1" ]; }
