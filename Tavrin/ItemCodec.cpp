@@ -113,49 +113,45 @@ void appendString(std::string& out, std::string_view text) {
     out += '"';
 }
 
-struct Failure {
-    std::string description;
-};
-
 const json& member(const json& object, const char* name) {
     const auto found = object.find(name);
     if (found == object.end())
-        throw Failure{std::string("No value associated with key \"") + name + "\"."};
+        throw DecodeFailure{};
     return *found;
 }
 
-const std::string& stringValue(const json& value, const char* what) {
+const std::string& stringValue(const json& value) {
     if (!value.is_string())
-        throw Failure{std::string("Expected to decode String for \"") + what + "\"."};
+        throw DecodeFailure{};
     return value.get_ref<const std::string&>();
 }
 
 PopupAction decodeAction(const json& action) {
     if (!action.is_object())
-        throw Failure{"Expected to decode Dictionary for \"action\"."};
+        throw DecodeFailure{};
     const bool hasText = action.contains("insertText");
     const bool hasKey = action.contains("pressKey");
     if (hasText == hasKey)
-        throw Failure{"Invalid number of keys found, expected one."};
+        throw DecodeFailure{};
     const json& payload = action.at(hasText ? "insertText" : "pressKey");
     if (!payload.is_object())
-        throw Failure{"Expected to decode Dictionary for the action's payload."};
-    const std::string& value = stringValue(member(payload, "_0"), "_0");
+        throw DecodeFailure{};
+    const std::string& value = stringValue(member(payload, "_0"));
     if (hasText)
         return PopupAction::insertText(value);
     const auto key = specialKey::fromRawValue(value);
     if (!key)
-        throw Failure{"Cannot initialize SpecialKey from invalid String value " + value};
+        throw DecodeFailure{};
     return PopupAction::pressKey(*key);
 }
 
 MenuItem decodeItem(const json& element) {
     if (!element.is_object())
-        throw Failure{"Expected to decode Dictionary for an entry."};
-    const auto id = Uuid::parse(stringValue(member(element, "id"), "id"));
+        throw DecodeFailure{};
+    const auto id = Uuid::parse(stringValue(member(element, "id")));
     if (!id)
-        throw Failure{"Attempted to decode UUID from invalid UUID string."};
-    std::string label = stringValue(member(element, "label"), "label");
+        throw DecodeFailure{};
+    std::string label = stringValue(member(element, "label"));
     return MenuItem{*id, std::move(label), decodeAction(member(element, "action"))};
 }
 
@@ -190,20 +186,18 @@ std::optional<std::string> encode(const std::vector<MenuItem>& items) {
 
 DecodeResult decode(std::string_view bytes) {
     if (nestsTooDeep(bytes))
-        return DecodeFailure{"The given data was not valid JSON."};
+        return DecodeFailure{};
     const json document = json::parse(bytes, nullptr, false);
-    if (document.is_discarded())
-        return DecodeFailure{"The given data was not valid JSON."};
-    if (!document.is_array())
-        return DecodeFailure{"Expected to decode Array but found another value."};
+    if (document.is_discarded() || !document.is_array())
+        return DecodeFailure{};
     try {
         std::vector<MenuItem> items;
         items.reserve(document.size());
         for (const json& element : document)
             items.push_back(decodeItem(element));
         return items;
-    } catch (const Failure& failure) {
-        return DecodeFailure{failure.description};
+    } catch (const DecodeFailure& failure) {
+        return failure;
     }
 }
 

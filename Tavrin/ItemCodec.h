@@ -10,9 +10,7 @@
 
 namespace tavrin::itemCodec {
 
-struct DecodeFailure {
-    std::string description;
-};
+struct DecodeFailure {};
 
 using DecodeResult = std::variant<std::vector<MenuItem>, DecodeFailure>;
 

@@ -3,8 +3,8 @@
 //   tavrin_settings_showcase window|window-without-permission|text-editor|key-editor
 #include "FakePlatform.h"
 #include "ItemCodec.h"
-#include "ItemEditor.h"
-#include "SettingsWindow.h"
+#include "settings/ItemEditor.h"
+#include "settings/SettingsWindow.h"
 
 #include <QApplication>
 #include <cstdio>

@@ -1,9 +1,9 @@
-#include "InstanceChannel.h"
+#include "app/InstanceChannel.h"
+
+#include "platform/xcb/XcbReply.h"
 
 #include <QLoggingCategory>
 #include <QSocketNotifier>
-#include <cstdlib>
-#include <cstring>
 #include <optional>
 #include <xcb/xcb.h>
 
@@ -14,23 +14,10 @@ Q_LOGGING_CATEGORY(instanceLog, "tavrin.instance")
 constexpr char selectionName[] = "_TAVRIN_INSTANCE";
 constexpr char requestName[] = "_TAVRIN_REQUEST";
 
-template <typename T> struct Freed {
-    T* reply;
-    ~Freed() { std::free(reply); }
-};
-
-xcb_atom_t atomNamed(xcb_connection_t* connection, const char* name) {
-    const Freed<xcb_intern_atom_reply_t> reply{xcb_intern_atom_reply(
-        connection,
-        xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
-        nullptr)};
-    return reply.reply ? reply.reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-}
-
 xcb_window_t selectionOwner(xcb_connection_t* connection, xcb_atom_t selection) {
-    const Freed<xcb_get_selection_owner_reply_t> reply{xcb_get_selection_owner_reply(
-        connection, xcb_get_selection_owner(connection, selection), nullptr)};
-    return reply.reply ? reply.reply->owner : xcb_window_t{XCB_WINDOW_NONE};
+    const tavrin::XcbReply<xcb_get_selection_owner_reply_t> reply(xcb_get_selection_owner_reply(
+        connection, xcb_get_selection_owner(connection, selection), nullptr));
+    return reply ? reply->owner : xcb_window_t{XCB_WINDOW_NONE};
 }
 
 xcb_connection_t* connectToDisplay(xcb_screen_t** screen) {
@@ -54,8 +41,8 @@ std::unique_ptr<InstanceChannel> InstanceChannel::claim() {
     xcb_connection_t* connection = connectToDisplay(&screen);
     if (!connection)
         return nullptr;
-    const xcb_atom_t selection = atomNamed(connection, selectionName);
-    const xcb_atom_t request = atomNamed(connection, requestName);
+    const xcb_atom_t selection = tavrin::internAtom(connection, selectionName);
+    const xcb_atom_t request = tavrin::internAtom(connection, requestName);
     const xcb_window_t window = xcb_generate_id(connection);
     xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1, 1, 0,
                       XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
@@ -77,22 +64,23 @@ bool InstanceChannel::send(Request request) {
     xcb_connection_t* connection = connectToDisplay(&screen);
     if (!connection)
         return false;
-    const xcb_window_t owner = selectionOwner(connection, atomNamed(connection, selectionName));
+    const xcb_window_t owner =
+        selectionOwner(connection, tavrin::internAtom(connection, selectionName));
     if (owner != XCB_WINDOW_NONE) {
         xcb_client_message_event_t message{};
         message.response_type = XCB_CLIENT_MESSAGE;
         message.format = 32;
         message.window = owner;
-        message.type = atomNamed(connection, requestName);
+        message.type = tavrin::internAtom(connection, requestName);
         message.data.data32[0] = static_cast<std::uint32_t>(request);
         // No event mask: the event goes to the client that made the window.
         xcb_send_event(connection, 0, owner, XCB_EVENT_MASK_NO_EVENT,
                        reinterpret_cast<const char*>(&message));
     }
     // The reply comes after the server has delivered the message.
-    const Freed<xcb_get_input_focus_reply_t> synced{
-        xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr)};
-    const bool sent = owner != XCB_WINDOW_NONE && synced.reply;
+    const tavrin::XcbReply<xcb_get_input_focus_reply_t> synced(
+        xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+    const bool sent = owner != XCB_WINDOW_NONE && synced;
     xcb_disconnect(connection);
     return sent;
 }
@@ -114,14 +102,13 @@ void InstanceChannel::listen(std::function<void(Request)> handler) {
 }
 
 void InstanceChannel::readEvents() {
-    while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
-        const Freed<xcb_generic_event_t> freed{event};
+    while (const tavrin::XcbReply<xcb_generic_event_t> event{xcb_poll_for_event(connection_)}) {
         if (event->response_type == 0)
             qCWarning(instanceLog, "X error %u on the instance connection",
-                      reinterpret_cast<const xcb_generic_error_t*>(event)->error_code);
+                      reinterpret_cast<const xcb_generic_error_t*>(event.get())->error_code);
         if ((event->response_type & 0x7f) != XCB_CLIENT_MESSAGE)
             continue;
-        const auto* message = reinterpret_cast<const xcb_client_message_event_t*>(event);
+        const auto* message = reinterpret_cast<const xcb_client_message_event_t*>(event.get());
         if (message->type == requestAtom_ && message->format == 32)
             handler_(static_cast<Request>(message->data.data32[0]));
     }

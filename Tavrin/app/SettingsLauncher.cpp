@@ -1,6 +1,6 @@
-#include "SettingsLauncher.h"
+#include "app/SettingsLauncher.h"
 
-#include "SettingsWindow.h"
+#include "settings/SettingsWindow.h"
 
 #include <QTimer>
 

@@ -1,11 +1,9 @@
 #include "ClickController.h"
-#include "InstanceChannel.h"
-#include "QtPlatform.h"
-#include "SettingsLauncher.h"
-#include "SettingsStore.h"
-#include "TrayIcon.h"
-#include "WaylandConnection.h"
-#include "WaylandPlatform.h"
+#include "app/Backend.h"
+#include "app/InstanceChannel.h"
+#include "app/SettingsLauncher.h"
+#include "platform/desktop/SettingsStore.h"
+#include "platform/desktop/TrayIcon.h"
 
 #include <QApplication>
 #include <QLockFile>
@@ -14,9 +12,9 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <sys/socket.h>
 #include <unistd.h>
-#include <xcb/xcb.h>
 
 namespace {
 
@@ -27,13 +25,6 @@ constexpr const char* usage =
     "the button and edits the entries. Settings: $XDG_CONFIG_HOME/tavrin/tavrin.conf.\n"
     "--popup asks the Tavrin running on this display to open its popup at the pointer, for a\n"
     "keyboard shortcut or a compositor's binding.\n";
-
-bool x11DisplayReachable() {
-    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-    const bool reachable = xcb_connection_has_error(connection) == 0;
-    xcb_disconnect(connection);
-    return reachable;
-}
 
 // The running instance may be ending right now: then this start takes its place.
 constexpr int claimAttempts = 3;
@@ -59,9 +50,8 @@ void quitOnSignals() {
         sigaction(signal, &action, nullptr);
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+// The options that answer without starting Tavrin; nothing when it is to start.
+std::optional<int> answerOptions(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::fputs(usage, stdout);
@@ -78,61 +68,43 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    // Native on a compositor that offers what Tavrin needs (or when there is no X display to
-    // fall back on, so that the status tells what is missing); X11 everywhere else.
-    std::unique_ptr<tavrin::WaylandConnection> wayland = tavrin::WaylandConnection::connect();
-    // The X display is tried only when needed: Xwayland may start on a first connection.
-    if (wayland && !wayland->missingProtocols().empty() && x11DisplayReachable())
-        wayland.reset();
-    if (!wayland && !x11DisplayReachable()) {
-        std::fputs("Tavrin needs an X11 display or a Wayland compositor, and none could be "
-                   "reached (are DISPLAY or WAYLAND_DISPLAY set?).\n",
-                   stderr);
-        return 1;
-    }
-    // One instance per display; a later start asks it for its settings window, the one way in
-    // without a tray.
-    std::unique_ptr<InstanceChannel> instance;
-    if (!wayland || x11DisplayReachable()) {
-        for (int attempt = 0; !instance && attempt < claimAttempts; ++attempt) {
-            instance = InstanceChannel::claim();
-            if (!instance && InstanceChannel::send(InstanceChannel::Request::showSettings)) {
-                std::puts(
-                    "Tavrin is already running on this display; its settings window is shown.");
-                return 0;
-            }
-        }
-        if (!instance) {
-            std::fputs(
-                "Tavrin could neither claim the display nor reach the instance holding it.\n",
-                stderr);
-            return 1;
-        }
-    }
-    // Without Qt's Wayland plugin the windows go through Xwayland; the back-end stays native.
-    qputenv("QT_QPA_PLATFORM", wayland ? "wayland;xcb" : "xcb");
+    return std::nullopt;
+}
 
+// One instance per X display; a later start asks it for its settings window, the one way in
+// without a tray. Gives the exit status when this start is to end.
+std::optional<int> claimDisplay(std::unique_ptr<InstanceChannel>& instance) {
+    for (int attempt = 0; !instance && attempt < claimAttempts; ++attempt) {
+        instance = InstanceChannel::claim();
+        if (!instance && InstanceChannel::send(InstanceChannel::Request::showSettings)) {
+            std::puts("Tavrin is already running on this display; its settings window is shown.");
+            return 0;
+        }
+    }
+    if (instance)
+        return std::nullopt;
+    std::fputs("Tavrin could neither claim the display nor reach the instance holding it.\n",
+               stderr);
+    return 1;
+}
+
+int run(int argc, char** argv, tavrin::Backend& backend,
+        std::unique_ptr<InstanceChannel> instance) {
+    qputenv("QT_QPA_PLATFORM", backend.qtPlatform());
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavrin"));
     QApplication::setApplicationVersion(QStringLiteral(TAVRIN_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
     quitOnSignals();
 
-    // Without an X display, one instance per Wayland display is all a lock can give.
-    QLockFile waylandLock(tavrin::WaylandConnection::runtimeFile(QStringLiteral("lock")));
-    if (!instance && !waylandLock.tryLock(0)) {
+    QLockFile sessionLock(backend.instanceLockPath());
+    if (!instance && !sessionLock.tryLock(0)) {
         std::puts("Tavrin is already running on this Wayland display.");
         return 0;
     }
 
-    std::unique_ptr<tavrin::QtPlatform> platform;
-    if (wayland)
-        platform = std::make_unique<tavrin::WaylandPlatform>(std::move(wayland),
-                                                             tavrin::SettingsStore::defaultPath(),
-                                                             QApplication::applicationFilePath());
-    else
-        platform = std::make_unique<tavrin::QtPlatform>(tavrin::SettingsStore::defaultPath(),
-                                                        QApplication::applicationFilePath());
+    const std::unique_ptr<tavrin::Platform> platform =
+        backend.open(tavrin::SettingsStore::defaultPath(), QApplication::applicationFilePath());
     tavrin::ClickController controller(*platform);
     SettingsLauncher settings(controller);
     TrayIcon tray(controller, [&settings] { settings.open(); });
@@ -145,4 +117,24 @@ int main(int argc, char** argv) {
         });
     }
     return QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (const auto answered = answerOptions(argc, argv))
+        return *answered;
+    const std::unique_ptr<tavrin::Backend> backend = tavrin::chooseBackend();
+    if (!backend) {
+        std::fputs("Tavrin needs an X11 display or a Wayland compositor, and none could be "
+                   "reached (are DISPLAY or WAYLAND_DISPLAY set?).\n",
+                   stderr);
+        return 1;
+    }
+    std::unique_ptr<InstanceChannel> instance;
+    if (tavrin::x11DisplayReachable()) {
+        if (const auto ended = claimDisplay(instance))
+            return *ended;
+    }
+    return run(argc, argv, *backend, std::move(instance));
 }

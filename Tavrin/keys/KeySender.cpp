@@ -1,6 +1,6 @@
-#include "KeySender.h"
+#include "keys/KeySender.h"
 
-#include "../UnicodeText.h"
+#include "UnicodeText.h"
 
 namespace tavrin::KeySender {
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "../PopupAction.h"
-#include "../platform/Platform.h"
+#include "PopupAction.h"
+#include "platform/Platform.h"
 
 namespace tavrin::KeySender {
 

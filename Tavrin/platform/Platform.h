@@ -1,6 +1,6 @@
 #pragma once
 
-#include "../MenuItem.h"
+#include "MenuItem.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "EntryList.h"
+#include "settings/EntryList.h"
 
-#include "EntryDragData.h"
-#include "EntryRow.h"
+#include "settings/EntryDragData.h"
+#include "settings/EntryRow.h"
 
 #include <QApplication>
 #include <QDrag>

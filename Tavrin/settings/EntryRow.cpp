@@ -1,6 +1,6 @@
-#include "EntryRow.h"
+#include "settings/EntryRow.h"
 
-#include "TrashIcon.h"
+#include "settings/TrashIcon.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

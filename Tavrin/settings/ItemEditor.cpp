@@ -1,6 +1,6 @@
-#include "ItemEditor.h"
+#include "settings/ItemEditor.h"
 
-#include "NoteLabel.h"
+#include "settings/NoteLabel.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -28,35 +28,6 @@ ItemEditor::ItemEditor(const tavrin::MenuItem& item,
     setWindowModality(Qt::WindowModal);
     setFixedSize(fixedSize);
 
-    labelField_->setObjectName("labelField");
-    labelField_->setText(QString::fromStdString(model_.label()));
-    auto* labelNote = new NoteLabel("The text shown in the popup menu", NoteLabel::Tone::secondary);
-    labelNote->setObjectName("labelNote");
-
-    auto* labelSection = new QGroupBox("Label");
-    labelSection->setObjectName("labelSection");
-    auto* labelForm = new QFormLayout(labelSection);
-    labelForm->addRow("Menu item label", labelField_);
-    labelForm->addRow(labelNote);
-
-    actionTypePicker_->setObjectName("actionTypePicker");
-    for (ActionType type : tavrin::actionType::allCases)
-        actionTypePicker_->addItem(QString::fromUtf8(tavrin::actionType::rawValue(type)));
-    textField_->setObjectName("textField");
-    textField_->setText(QString::fromStdString(model_.textValue()));
-    textNote_->setObjectName("textNote");
-    keyPicker_->setObjectName("keyPicker");
-    for (SpecialKey key : tavrin::specialKey::allCases)
-        keyPicker_->addItem(QString::fromStdString(tavrin::ItemEditorModel::keyRowText(key)));
-
-    auto* actionSection = new QGroupBox("Action");
-    actionSection->setObjectName("actionSection");
-    actionSection->setLayout(actionForm_);
-    actionForm_->addRow("Action type", actionTypePicker_);
-    actionForm_->addRow("Text to type", textField_);
-    actionForm_->addRow(textNote_);
-    actionForm_->addRow("Special key", keyPicker_);
-
     auto* cancelButton = new QPushButton("Cancel");
     cancelButton->setObjectName("cancelButton");
     cancelButton->setAutoDefault(false);
@@ -68,11 +39,51 @@ ItemEditor::ItemEditor(const tavrin::MenuItem& item,
     buttons->addWidget(saveButton_);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(labelSection);
-    layout->addWidget(actionSection);
+    layout->addWidget(labelSection());
+    layout->addWidget(actionSection());
     layout->addStretch();
     layout->addLayout(buttons);
 
+    connectFields(cancelButton);
+    refresh();
+}
+
+QGroupBox* ItemEditor::labelSection() {
+    labelField_->setObjectName("labelField");
+    labelField_->setText(QString::fromStdString(model_.label()));
+    auto* labelNote = new NoteLabel("The text shown in the popup menu", NoteLabel::Tone::secondary);
+    labelNote->setObjectName("labelNote");
+
+    auto* section = new QGroupBox("Label");
+    section->setObjectName("labelSection");
+    auto* form = new QFormLayout(section);
+    form->addRow("Menu item label", labelField_);
+    form->addRow(labelNote);
+    return section;
+}
+
+QGroupBox* ItemEditor::actionSection() {
+    actionTypePicker_->setObjectName("actionTypePicker");
+    for (ActionType type : tavrin::actionType::allCases)
+        actionTypePicker_->addItem(QString::fromUtf8(tavrin::actionType::rawValue(type)));
+    textField_->setObjectName("textField");
+    textField_->setText(QString::fromStdString(model_.textValue()));
+    textNote_->setObjectName("textNote");
+    keyPicker_->setObjectName("keyPicker");
+    for (SpecialKey key : tavrin::specialKey::allCases)
+        keyPicker_->addItem(QString::fromStdString(tavrin::ItemEditorModel::keyRowText(key)));
+
+    auto* section = new QGroupBox("Action");
+    section->setObjectName("actionSection");
+    section->setLayout(actionForm_);
+    actionForm_->addRow("Action type", actionTypePicker_);
+    actionForm_->addRow("Text to type", textField_);
+    actionForm_->addRow(textNote_);
+    actionForm_->addRow("Special key", keyPicker_);
+    return section;
+}
+
+void ItemEditor::connectFields(QPushButton* cancelButton) {
     connect(labelField_, &QLineEdit::textEdited, this, [this](const QString& text) {
         model_.setLabel(text.toStdString());
         refresh();
@@ -94,8 +105,6 @@ ItemEditor::ItemEditor(const tavrin::MenuItem& item,
         if (model_.saveEnabled())
             onSave_(model_.result());
     });
-
-    refresh();
 }
 
 void ItemEditor::reject() {

@@ -1,12 +1,13 @@
 #pragma once
 
-#include "ItemEditorModel.h"
+#include "settings/ItemEditorModel.h"
 
 #include <QDialog>
 #include <functional>
 
 class QComboBox;
 class QFormLayout;
+class QGroupBox;
 class QLineEdit;
 class QPushButton;
 
@@ -25,6 +26,9 @@ class ItemEditor : public QDialog {
     void reject() override;
 
   private:
+    QGroupBox* labelSection();
+    QGroupBox* actionSection();
+    void connectFields(QPushButton* cancelButton);
     void refresh();
 
     tavrin::ItemEditorModel model_;

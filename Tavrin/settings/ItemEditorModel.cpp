@@ -1,4 +1,4 @@
-#include "ItemEditorModel.h"
+#include "settings/ItemEditorModel.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "NoteLabel.h"
+#include "settings/NoteLabel.h"
 
 #include <algorithm>
 

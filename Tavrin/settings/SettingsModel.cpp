@@ -1,4 +1,4 @@
-#include "SettingsModel.h"
+#include "settings/SettingsModel.h"
 
 #include <algorithm>
 #include <set>

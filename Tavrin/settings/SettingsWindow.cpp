@@ -1,8 +1,8 @@
-#include "SettingsWindow.h"
+#include "settings/SettingsWindow.h"
 
-#include "EntryList.h"
-#include "ItemEditor.h"
-#include "NoteLabel.h"
+#include "settings/EntryList.h"
+#include "settings/ItemEditor.h"
+#include "settings/NoteLabel.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ClickController.h"
-#include "SettingsModel.h"
+#include "settings/SettingsModel.h"
 
 #include <QPointer>
 #include <QWidget>

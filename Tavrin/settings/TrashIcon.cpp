@@ -1,4 +1,4 @@
-#include "TrashIcon.h"
+#include "settings/TrashIcon.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,6 +1,6 @@
-#include "AutostartEntry.h"
+#include "platform/desktop/AutostartEntry.h"
 
-#include "InputAccessHelp.h"
+#include "platform/desktop/InputAccessHelp.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

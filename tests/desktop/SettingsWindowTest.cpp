@@ -1,10 +1,10 @@
-#include "SettingsWindow.h"
+#include "settings/SettingsWindow.h"
 
-#include "EntryDragData.h"
-#include "EntryList.h"
 #include "FakePlatform.h"
 #include "ItemCodec.h"
-#include "ItemEditor.h"
+#include "settings/EntryDragData.h"
+#include "settings/EntryList.h"
+#include "settings/ItemEditor.h"
 
 #include <QAbstractButton>
 #include <QComboBox>

@@ -1,6 +1,6 @@
-#include "XButtonTap.h"
+#include "platform/x11/XButtonTap.h"
 
-#include "XInputAccess.h"
+#include "platform/x11/XInputAccess.h"
 #include "xpeer/XPeer.h"
 
 #include <QApplication>

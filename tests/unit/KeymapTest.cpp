@@ -1,7 +1,7 @@
-#include "KeySymMaps.h"
-#include "KeymapIndex.h"
-#include "Keysyms.h"
-#include "TypingPlan.h"
+#include "platform/xkb/KeySymMaps.h"
+#include "platform/xkb/KeymapIndex.h"
+#include "platform/xkb/Keysyms.h"
+#include "platform/xkb/TypingPlan.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,8 +1,8 @@
-#include "SettingsModel.h"
+#include "settings/SettingsModel.h"
 
 #include "FakePlatform.h"
 #include "ItemCodec.h"
-#include "ItemEditorModel.h"
+#include "settings/ItemEditorModel.h"
 
 #include <gtest/gtest.h>
 

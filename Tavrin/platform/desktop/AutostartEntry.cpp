@@ -1,4 +1,4 @@
-#include "AutostartEntry.h"
+#include "platform/desktop/AutostartEntry.h"
 
 #include <QCoreApplication>
 #include <QDir>

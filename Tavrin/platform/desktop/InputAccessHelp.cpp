@@ -1,4 +1,4 @@
-#include "InputAccessHelp.h"
+#include "platform/desktop/InputAccessHelp.h"
 
 #include <QDesktopServices>
 #include <QDir>

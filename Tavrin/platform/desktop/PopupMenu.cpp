@@ -1,4 +1,4 @@
-#include "PopupMenu.h"
+#include "platform/desktop/PopupMenu.h"
 
 #include <QCursor>
 #include <QFontMetrics>

@@ -1,4 +1,4 @@
-#include "SettingsStore.h"
+#include "platform/desktop/SettingsStore.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,15 +1,6 @@
-#include "TypingWorker.h"
-
-#include "platform/x11/XKeyTyper.h"
-
-#include <QLoggingCategory>
+#include "platform/desktop/TypingWorker.h"
 
 namespace tavrin {
-namespace {
-
-Q_LOGGING_CATEGORY(x11Log, "tavrin.x11")
-
-} // namespace
 
 TypingWorker::TypingWorker() : thread_([this] { run(); }) {}
 
@@ -21,25 +12,6 @@ TypingWorker::~TypingWorker() {
     }
     wake_.notify_one();
     thread_.join();
-}
-
-void TypingWorker::typeText(std::u16string text) {
-    add([this, text = std::move(text)] {
-        if (XKeyTyper* keys = typer())
-            keys->typeText(text);
-    });
-}
-
-void TypingWorker::pressSpecialKey(SpecialKey key, bool down) {
-    add([this, key, down] {
-        if (XKeyTyper* keys = typer())
-            keys->pressSpecialKey(key, down);
-    });
-}
-
-void TypingWorker::afterQueued(std::function<void()> reached) {
-    // Needs no typer: on Wayland this worker only keeps the order of jobs.
-    add(std::move(reached));
 }
 
 void TypingWorker::add(Job job) {
@@ -63,16 +35,6 @@ void TypingWorker::run() {
         }
         job();
     }
-}
-
-// Asked again for every job: the display may offer XTEST later, or come back.
-XKeyTyper* TypingWorker::typer() {
-    if (!typer_)
-        typer_ = XKeyTyper::create();
-    if (!typer_ && !typerMissingTold_)
-        qCWarning(x11Log, "cannot type: no connection to an X display offering XTEST and XKB");
-    typerMissingTold_ = !typer_;
-    return typer_.get();
 }
 
 } // namespace tavrin

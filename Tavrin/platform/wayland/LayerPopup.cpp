@@ -1,6 +1,6 @@
-#include "LayerPopup.h"
+#include "platform/wayland/LayerPopup.h"
 
-#include "WaylandConnection.h"
+#include "platform/wayland/WaylandConnection.h"
 // The layer-shell header names an argument "namespace", which C++ reserves.
 #define namespace namespace_
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "PopupMenu.h"
 #include "platform/Platform.h"
+#include "platform/desktop/PopupMenu.h"
 
 #include <QEventLoop>
 #include <QImage>
@@ -27,7 +27,7 @@ namespace tavrin {
 class WaylandConnection;
 
 // The popup on a wlroots compositor: a transparent layer surface over the whole output on the
-// overlay layer, with the rows drawn by the X11 popup's menu at the pointer, which the surface
+// overlay layer, with the rows drawn by the shared popup menu at the pointer, which the surface
 // learns when the pointer enters it. A click outside the rows or Escape closes it.
 class LayerPopup {
   public:

@@ -1,4 +1,4 @@
-#include "SwayBindings.h"
+#include "platform/wayland/SwayBindings.h"
 
 #include <algorithm>
 #include <array>

@@ -1,9 +1,9 @@
-#include "SwayButtonTap.h"
+#include "platform/wayland/SwayButtonTap.h"
 
-#include "SwayBindings.h"
-#include "SwayIpc.h"
-#include "SwayIpcSocket.h"
-#include "WaylandConnection.h"
+#include "platform/wayland/SwayBindings.h"
+#include "platform/wayland/SwayIpc.h"
+#include "platform/wayland/SwayIpcSocket.h"
+#include "platform/wayland/WaylandConnection.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -1,4 +1,4 @@
-#include "SwayIpc.h"
+#include "platform/wayland/SwayIpc.h"
 
 #include <cstring>
 #include <nlohmann/json.hpp>

@@ -16,7 +16,6 @@ constexpr std::uint32_t getConfig = 9;
 constexpr std::uint32_t eventFlag = 0x80000000;
 constexpr std::uint32_t workspaceEvent = eventFlag | 0;
 constexpr std::uint32_t bindingEvent = eventFlag | 5;
-constexpr std::uint32_t shutdownEvent = eventFlag | 6;
 
 struct Message {
     std::uint32_t type = 0;

@@ -1,4 +1,4 @@
-#include "SwayIpcSocket.h"
+#include "platform/wayland/SwayIpcSocket.h"
 
 #include <array>
 #include <cerrno>

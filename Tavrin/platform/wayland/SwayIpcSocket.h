@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SwayIpc.h"
+#include "platform/wayland/SwayIpc.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "VirtualKeyboard.h"
+#include "platform/wayland/VirtualKeyboard.h"
 
-#include "Keysyms.h"
-#include "WaylandConnection.h"
+#include "platform/wayland/WaylandConnection.h"
+#include "platform/xkb/Keysyms.h"
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 
 #include <cerrno>

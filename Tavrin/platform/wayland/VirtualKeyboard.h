@@ -1,7 +1,7 @@
 #pragma once
 
 #include "SpecialKey.h"
-#include "VirtualKeymap.h"
+#include "platform/wayland/VirtualKeymap.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,7 +1,7 @@
-#include "VirtualKeymap.h"
+#include "platform/wayland/VirtualKeymap.h"
 
-#include "Keysyms.h"
 #include "SpecialKey.h"
+#include "platform/xkb/Keysyms.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "WaylandConnection.h"
+#include "platform/wayland/WaylandConnection.h"
 
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 // The layer-shell header names an argument "namespace", which C++ reserves.

@@ -1,10 +1,10 @@
-#include "WaylandPlatform.h"
+#include "platform/wayland/WaylandPlatform.h"
 
-#include "InputAccessHelp.h"
-#include "LayerPopup.h"
-#include "SwayButtonTap.h"
-#include "VirtualKeyboard.h"
-#include "WaylandConnection.h"
+#include "platform/desktop/InputAccessHelp.h"
+#include "platform/wayland/LayerPopup.h"
+#include "platform/wayland/SwayButtonTap.h"
+#include "platform/wayland/VirtualKeyboard.h"
+#include "platform/wayland/WaylandConnection.h"
 
 namespace tavrin {
 namespace {
@@ -25,7 +25,7 @@ class UnwatchableButtons final : public ButtonTap {
 
 WaylandPlatform::WaylandPlatform(std::unique_ptr<WaylandConnection> connection,
                                  const QString& storePath, const QString& programPath)
-    : QtPlatform(storePath, programPath), connection_(std::move(connection)) {
+    : DesktopPlatform(storePath, programPath), connection_(std::move(connection)) {
     connection_->watch();
     keyboard_ = VirtualKeyboard::create(*connection_);
     if (!qEnvironmentVariableIsEmpty("SWAYSOCK"))

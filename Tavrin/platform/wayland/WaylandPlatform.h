@@ -1,6 +1,6 @@
 #pragma once
 
-#include "QtPlatform.h"
+#include "platform/desktop/DesktopPlatform.h"
 
 #include <memory>
 #include <string>
@@ -14,7 +14,7 @@ class WaylandConnection;
 // The platform on a wlroots compositor: the store, the login item and the main queue are the
 // desktop's; the button is a sway binding, the popup a layer surface, the typing a virtual
 // keyboard.
-class WaylandPlatform final : public QtPlatform {
+class WaylandPlatform final : public DesktopPlatform {
   public:
     WaylandPlatform(std::unique_ptr<WaylandConnection> connection, const QString& storePath,
                     const QString& programPath);

@@ -1,4 +1,6 @@
-#include "FocusedClient.h"
+#include "platform/x11/FocusedClient.h"
+
+#include "platform/xcb/XcbReply.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -11,28 +13,15 @@
 namespace tavrin {
 namespace {
 
-template <typename T> struct FreeDeleter {
-    void operator()(T* pointer) const { std::free(pointer); }
-};
-template <typename T> using Reply = std::unique_ptr<T, FreeDeleter<T>>;
-
-xcb_atom_t intern(xcb_connection_t* connection, const char* name) {
-    const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
-        connection,
-        xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
-        nullptr));
-    return reply ? reply->atom : XCB_NONE;
-}
-
 void listenOnRoot(xcb_connection_t* connection, xcb_window_t root, std::uint32_t mask) {
     xcb_change_window_attributes(connection, root, XCB_CW_EVENT_MASK, &mask);
 }
 
 // This process's own windows answer from the thread that may be the one waiting here.
 bool belongsToThisProcess(xcb_connection_t* connection, xcb_window_t window) {
-    const Reply<xcb_get_property_reply_t> property(xcb_get_property_reply(
+    const XcbReply<xcb_get_property_reply_t> property(xcb_get_property_reply(
         connection,
-        xcb_get_property(connection, 0, window, intern(connection, "_NET_WM_PID"),
+        xcb_get_property(connection, 0, window, internAtom(connection, "_NET_WM_PID"),
                          XCB_ATOM_CARDINAL, 0, 1),
         nullptr));
     if (!property || property->format != 32 || xcb_get_property_value_length(property.get()) != 4)
@@ -55,11 +44,11 @@ std::uint32_t nextStamp() {
 } // namespace
 
 FocusedClient::FocusedClient(xcb_connection_t* connection)
-    : connection_(connection), protocols_(intern(connection, "WM_PROTOCOLS")),
-      ping_(intern(connection, "_NET_WM_PING")) {
+    : connection_(connection), protocols_(internAtom(connection, "WM_PROTOCOLS")),
+      ping_(internAtom(connection, "_NET_WM_PING")) {
     if (protocols_ == XCB_NONE || ping_ == XCB_NONE)
         return;
-    const Reply<xcb_get_input_focus_reply_t> focus(
+    const XcbReply<xcb_get_input_focus_reply_t> focus(
         xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
     if (!focus || focus->focus == XCB_NONE || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT)
         return;
@@ -79,7 +68,7 @@ FocusedClient::~FocusedClient() {
 // where the client names the protocols it answers.
 xcb_window_t FocusedClient::findPingingWindow(xcb_window_t focus) {
     for (xcb_window_t window = focus; window != XCB_NONE;) {
-        const Reply<xcb_query_tree_reply_t> tree(
+        const XcbReply<xcb_query_tree_reply_t> tree(
             xcb_query_tree_reply(connection_, xcb_query_tree(connection_, window), nullptr));
         if (!tree || window == tree->root)
             return XCB_NONE;
@@ -92,7 +81,7 @@ xcb_window_t FocusedClient::findPingingWindow(xcb_window_t focus) {
 }
 
 bool FocusedClient::answersPings(xcb_window_t window) const {
-    const Reply<xcb_get_property_reply_t> property(xcb_get_property_reply(
+    const XcbReply<xcb_get_property_reply_t> property(xcb_get_property_reply(
         connection_, xcb_get_property(connection_, 0, window, protocols_, XCB_ATOM_ATOM, 0, 64),
         nullptr));
     if (!property || property->format != 32)
@@ -128,7 +117,7 @@ bool FocusedClient::catchUp(std::chrono::milliseconds limit) {
 bool FocusedClient::awaitAnswer(std::uint32_t stamp,
                                 std::chrono::steady_clock::time_point deadline) {
     while (xcb_connection_has_error(connection_) == 0) {
-        while (const Reply<xcb_generic_event_t> event{xcb_poll_for_event(connection_)}) {
+        while (const XcbReply<xcb_generic_event_t> event{xcb_poll_for_event(connection_)}) {
             if ((event->response_type & 0x7f) != XCB_CLIENT_MESSAGE)
                 continue;
             const auto* message = reinterpret_cast<const xcb_client_message_event_t*>(event.get());

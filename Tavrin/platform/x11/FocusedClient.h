@@ -18,8 +18,6 @@ class FocusedClient {
     FocusedClient(const FocusedClient&) = delete;
     FocusedClient& operator=(const FocusedClient&) = delete;
 
-    // Whether the client answers pings at all; most Xlib programs (xterm, xev) do not.
-    bool answers() const { return window_ != XCB_NONE; }
     // Pings the client and waits for its answer. False when it does not answer within the
     // limit: a hung client is asked no more.
     bool catchUp(std::chrono::milliseconds limit);

@@ -1,4 +1,6 @@
-#include "HeldKeys.h"
+#include "platform/x11/HeldKeys.h"
+
+#include "platform/xcb/XcbReply.h"
 
 #include <cstdlib>
 #include <memory>
@@ -9,11 +11,6 @@
 namespace tavrin::heldKeys {
 namespace {
 
-template <typename T> struct FreeDeleter {
-    void operator()(T* pointer) const { std::free(pointer); }
-};
-template <typename T> using Reply = std::unique_ptr<T, FreeDeleter<T>>;
-
 // A key state class on the wire: class, length, key count, a pad byte, then one bit a key.
 constexpr std::size_t keyBitsOffset = 4;
 
@@ -23,7 +20,7 @@ bool isDown(const std::uint8_t* bits, unsigned keycode) {
 
 void appendHeldOn(xcb_connection_t* connection, const xcb_input_xi_device_info_t& device,
                   std::vector<HeldKey>& held) {
-    const Reply<xcb_input_query_device_state_reply_t> state(xcb_input_query_device_state_reply(
+    const XcbReply<xcb_input_query_device_state_reply_t> state(xcb_input_query_device_state_reply(
         connection,
         xcb_input_query_device_state(connection, static_cast<std::uint8_t>(device.deviceid)),
         nullptr));
@@ -49,9 +46,9 @@ void appendHeldOn(xcb_connection_t* connection, const xcb_input_xi_device_info_t
 
 std::vector<HeldKey> read(xcb_connection_t* connection) {
     std::vector<HeldKey> held;
-    Reply<xcb_input_xi_query_version_reply_t>(xcb_input_xi_query_version_reply(
+    XcbReply<xcb_input_xi_query_version_reply_t>(xcb_input_xi_query_version_reply(
         connection, xcb_input_xi_query_version(connection, 2, 0), nullptr));
-    const Reply<xcb_input_xi_query_device_reply_t> devices(xcb_input_xi_query_device_reply(
+    const XcbReply<xcb_input_xi_query_device_reply_t> devices(xcb_input_xi_query_device_reply(
         connection, xcb_input_xi_query_device(connection, XCB_INPUT_DEVICE_ALL), nullptr));
     if (!devices)
         return held;

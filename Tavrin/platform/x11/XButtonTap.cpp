@@ -1,12 +1,12 @@
-#include "XButtonTap.h"
+#include "platform/x11/XButtonTap.h"
 
-#include "XInputAccess.h"
+#include "platform/x11/X11Log.h"
+#include "platform/x11/XInputAccess.h"
+#include "platform/xcb/XcbReply.h"
 
 #include <QAbstractEventDispatcher>
 #include <QGuiApplication>
-#include <QLoggingCategory>
 #include <QWindow>
-#include <cstdlib>
 #include <optional>
 #include <vector>
 #include <xcb/xinput.h>
@@ -14,8 +14,6 @@
 namespace tavrin {
 
 namespace {
-
-Q_LOGGING_CATEGORY(x11Log, "tavrin.x11")
 
 // X buttons 4 to 7 are the scroll wheel; mice rarely report anything above this one.
 constexpr std::uint32_t highestSpareXButton = 32;
@@ -127,17 +125,18 @@ void XButtonTap::noteWatchState(std::optional<int> only) {
         return;
     watchState_ = state;
     if (state == WatchState::beyondReach)
-        qCWarning(x11Log, "button %d cannot be watched: X buttons above %u are not grabbed", *only,
+        qCWarning(lcX11, "button %d cannot be watched: X buttons above %u are not grabbed", *only,
                   highestSpareXButton);
     else if (state == WatchState::heldByAnotherProgram)
-        qCWarning(x11Log, "button %d (X button %u) cannot be watched: another program grabs it",
+        qCWarning(lcX11, "button %d (X button %u) cannot be watched: another program grabs it",
                   *only, *xButton);
 }
 
 // Waits until the server has handled every request sent so far: when the caller goes on, the
 // grabs are as asked, also for input that other clients send from then on.
 void XButtonTap::roundTrip() {
-    std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+    XcbReply<xcb_get_input_focus_reply_t>(
+        xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
 }
 
 // Waits for the replies, which come after the server has handled every earlier request.
@@ -165,15 +164,15 @@ void XButtonTap::grab(const std::set<std::uint32_t>& xButtons) {
     std::set<std::uint32_t> refused;
     for (const Request& request : requests) {
         xcb_generic_error_t* error = nullptr;
-        auto* reply = xcb_input_xi_passive_grab_device_reply(connection_, request.cookie, &error);
+        const XcbReply<xcb_input_xi_passive_grab_device_reply_t> reply(
+            xcb_input_xi_passive_grab_device_reply(connection_, request.cookie, &error));
+        const XcbReply<xcb_generic_error_t> freedError(error);
         // A conflict with another client's grab comes back in the modifier list, not as an error.
-        if (error || !reply || xcb_input_xi_passive_grab_device_modifiers_length(reply) > 0)
+        if (error || !reply || xcb_input_xi_passive_grab_device_modifiers_length(reply.get()) > 0)
             refused.insert(request.xButton);
         if (error)
-            qCWarning(x11Log, "grabbing X button %u failed with X error %u", request.xButton,
+            qCWarning(lcX11, "grabbing X button %u failed with X error %u", request.xButton,
                       error->error_code);
-        std::free(reply);
-        std::free(error);
     }
     for (const Request& request : requests) {
         if (!refused.contains(request.xButton)) {

@@ -1,8 +1,8 @@
-#include "XInputAccess.h"
+#include "platform/x11/XInputAccess.h"
+
+#include "platform/xcb/XcbReply.h"
 
 #include <QGuiApplication>
-#include <cstdlib>
-#include <memory>
 #include <xcb/xinput.h>
 #include <xcb/xtest.h>
 
@@ -30,9 +30,9 @@ bool hasXInput2(xcb_connection_t* connection) {
     const auto cookie =
         xcb_input_xi_query_version(connection, XCB_INPUT_MAJOR_VERSION, XCB_INPUT_MINOR_VERSION);
     xcb_generic_error_t* error = nullptr;
-    std::unique_ptr<xcb_input_xi_query_version_reply_t, decltype(&std::free)> reply(
-        xcb_input_xi_query_version_reply(connection, cookie, &error), &std::free);
-    std::free(error);
+    const XcbReply<xcb_input_xi_query_version_reply_t> reply(
+        xcb_input_xi_query_version_reply(connection, cookie, &error));
+    const XcbReply<xcb_generic_error_t> freedError(error);
     return reply && reply->major_version >= 2;
 }
 

@@ -1,11 +1,12 @@
-#include "XKeyTyper.h"
+#include "platform/x11/XKeyTyper.h"
 
-#include "FocusedClient.h"
-#include "HeldKeys.h"
-#include "KeySymMaps.h"
-#include "KeymapIndex.h"
-#include "Keysyms.h"
-#include "TypingPlan.h"
+#include "platform/x11/FocusedClient.h"
+#include "platform/x11/HeldKeys.h"
+#include "platform/xcb/XcbReply.h"
+#include "platform/xkb/KeySymMaps.h"
+#include "platform/xkb/KeymapIndex.h"
+#include "platform/xkb/Keysyms.h"
+#include "platform/xkb/TypingPlan.h"
 
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
@@ -46,18 +47,13 @@ constexpr auto answerLimit = 3000ms;
 constexpr auto catchUpMargin = 30ms;
 constexpr auto catchUpPerEvent = 100us;
 
-template <typename T> struct FreeDeleter {
-    void operator()(T* pointer) const { std::free(pointer); }
-};
-template <typename T> using Reply = std::unique_ptr<T, FreeDeleter<T>>;
-
 struct KeymapDeleter {
     void operator()(xkb_keymap* keymap) const { xkb_keymap_unref(keymap); }
 };
 using KeymapPointer = std::unique_ptr<xkb_keymap, KeymapDeleter>;
 
 void roundTrip(xcb_connection_t* connection) {
-    Reply<xcb_get_input_focus_reply_t>(
+    XcbReply<xcb_get_input_focus_reply_t>(
         xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
 }
 
@@ -66,8 +62,8 @@ void fakeKey(xcb_connection_t* connection, xcb_keycode_t keycode, bool down) {
                         XCB_CURRENT_TIME, XCB_NONE, 0, 0, XCB_NONE);
 }
 
-Reply<xcb_xkb_get_state_reply_t> keyboardState(xcb_connection_t* connection) {
-    return Reply<xcb_xkb_get_state_reply_t>(xcb_xkb_get_state_reply(
+XcbReply<xcb_xkb_get_state_reply_t> keyboardState(xcb_connection_t* connection) {
+    return XcbReply<xcb_xkb_get_state_reply_t>(xcb_xkb_get_state_reply(
         connection, xcb_xkb_get_state(connection, XCB_XKB_ID_USE_CORE_KBD), nullptr));
 }
 
@@ -81,7 +77,7 @@ struct ServerKeySymMaps {
 std::optional<ServerKeySymMaps> readKeySymMaps(xcb_connection_t* connection, xcb_keycode_t first,
                                                xcb_keycode_t last) {
     const auto count = static_cast<std::uint8_t>(last - first + 1);
-    const Reply<xcb_xkb_get_map_reply_t> reply(xcb_xkb_get_map_reply(
+    const XcbReply<xcb_xkb_get_map_reply_t> reply(xcb_xkb_get_map_reply(
         connection,
         xcb_xkb_get_map(connection, XCB_XKB_ID_USE_CORE_KBD, 0, XCB_XKB_MAP_PART_KEY_SYMS, 0, 0,
                         first, count, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0),
@@ -170,7 +166,7 @@ TypingSession::~TypingSession() {
         fakeKey(connection_, keycode, true);
     roundTrip(connection_);
     // The server told this connection of every mapping change too.
-    while (Reply<xcb_generic_event_t>(xcb_poll_for_event(connection_))) {
+    while (XcbReply<xcb_generic_event_t>(xcb_poll_for_event(connection_))) {
     }
 }
 

@@ -5,7 +5,7 @@
 // Exit status 2 when there is no display with XTEST.
 
 #include "UnicodeText.h"
-#include "XKeyTyper.h"
+#include "platform/x11/XKeyTyper.h"
 
 #include <cstdio>
 #include <fstream>

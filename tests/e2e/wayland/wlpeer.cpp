@@ -7,8 +7,8 @@
 //                      "release N" for every button reaching it and keeps its text in FILE
 //   wlpeer type FILE   types the text of FILE through Tavrin's virtual keyboard, as after a
 //                      choice, and prints how long that took in milliseconds
-#include "VirtualKeyboard.h"
-#include "WaylandConnection.h"
+#include "platform/wayland/VirtualKeyboard.h"
+#include "platform/wayland/WaylandConnection.h"
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 

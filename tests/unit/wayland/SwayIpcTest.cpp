@@ -1,7 +1,7 @@
-#include "SwayIpc.h"
+#include "platform/wayland/SwayIpc.h"
 
-#include "SwayBindings.h"
-#include "SwayIpcSocket.h"
+#include "platform/wayland/SwayBindings.h"
+#include "platform/wayland/SwayIpcSocket.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>

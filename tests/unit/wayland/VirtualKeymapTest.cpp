@@ -1,4 +1,4 @@
-#include "VirtualKeymap.h"
+#include "platform/wayland/VirtualKeymap.h"
 
 #include <gtest/gtest.h>
 #include <memory>

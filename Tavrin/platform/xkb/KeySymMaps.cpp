@@ -1,4 +1,4 @@
-#include "KeySymMaps.h"
+#include "platform/xkb/KeySymMaps.h"
 
 #include <cstring>
 #include <xkbcommon/xkbcommon-keysyms.h>

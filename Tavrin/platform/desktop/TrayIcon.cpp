@@ -1,4 +1,4 @@
-#include "TrayIcon.h"
+#include "platform/desktop/TrayIcon.h"
 
 #include <QApplication>
 #include <QCursor>

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "SettingsStore.h"
-#include "TypingWorker.h"
 #include "platform/Platform.h"
+#include "platform/desktop/SettingsStore.h"
 
 #include <QObject>
 #include <QString>
@@ -10,13 +9,15 @@
 
 namespace tavrin {
 
-// The platform on a Qt event loop over X11: the loop is the main queue, QSettings the store.
-// The Wayland platform replaces the button, the popup, the typing and the trust check.
-class QtPlatform : public Platform {
+// What every back-end on a Qt desktop shares: the Qt event loop as the main queue, QSettings as
+// the store and an XDG autostart entry as the login item. A back-end adds the button, the popup,
+// the typing and the trust check.
+class DesktopPlatform : public Platform {
   public:
-    QtPlatform(const QString& storePath, const QString& programPath);
-    ~QtPlatform() override;
+    DesktopPlatform(const QString& storePath, const QString& programPath);
+    ~DesktopPlatform() override;
 
+    // Safe from any thread.
     void post(std::function<void()> task) override;
     void postAfter(std::chrono::milliseconds delay, std::function<void()> task) override;
     std::unique_ptr<RepeatingTimer> startRepeatingTimer(std::chrono::milliseconds interval,
@@ -37,24 +38,11 @@ class QtPlatform : public Platform {
     bool unregisterLoginItem() override;
     std::optional<std::string> lastLoginItemFailure() override;
 
-    bool isTrusted() override;
-    bool isTrustedWithPrompt() override;
-    void openAccessibilityHelp() override;
-
-    std::unique_ptr<ButtonTap> createTap(TapCallback callback) override;
-    void showPopup(const std::vector<PopupRow>& rows,
-                   const std::function<void(const PopupAction&)>& picked) override;
-    std::optional<KeyboardEvent> createKeyboardEvent(std::optional<SpecialKey> key,
-                                                     bool down) override;
-    void postKeyboardEvent(const KeyboardEvent& event) override;
-    void whenKeyboardIdle(std::function<void()> done) override;
-
   private:
     SettingsStore store_;
     QString programPath_;
     std::optional<std::string> loginItemFailure_;
-    QObject context_;     // queued work dies with the platform
-    TypingWorker typing_; // stopped before the context goes
+    QObject context_; // queued work dies with the platform
 };
 
 } // namespace tavrin

@@ -1,6 +1,6 @@
-#include "KeymapIndex.h"
+#include "platform/xkb/KeymapIndex.h"
 
-#include "Keysyms.h"
+#include "platform/xkb/Keysyms.h"
 
 #include <algorithm>
 #include <array>

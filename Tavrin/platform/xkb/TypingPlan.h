@@ -1,7 +1,7 @@
 #pragma once
 
-#include "KeyStroke.h"
-#include "KeymapIndex.h"
+#include "platform/xkb/KeyStroke.h"
+#include "platform/xkb/KeymapIndex.h"
 
 #include <array>
 #include <span>

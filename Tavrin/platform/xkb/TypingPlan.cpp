@@ -1,4 +1,4 @@
-#include "TypingPlan.h"
+#include "platform/xkb/TypingPlan.h"
 
 #include <algorithm>
 #include <optional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "KeyStroke.h"
+#include "platform/xkb/KeyStroke.h"
 
 #include <map>
 #include <optional>

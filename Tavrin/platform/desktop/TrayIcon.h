@@ -18,8 +18,6 @@ class TrayIcon : public QObject {
     TrayIcon(tavrin::ClickController& controller, std::function<void()> openSettings);
     ~TrayIcon() override;
 
-    QMenu* menu() { return &menu_; }
-
   private:
     void refresh();
     // At login the panel often comes up after the utility: wait for a tray instead of quitting.

@@ -1,0 +1,79 @@
+#include "app/Backend.h"
+
+#ifdef TAVRIN_WITH_X11
+#include "platform/x11/X11Platform.h"
+#endif
+#ifdef TAVRIN_WITH_WAYLAND
+#include "platform/wayland/WaylandConnection.h"
+#include "platform/wayland/WaylandPlatform.h"
+#endif
+
+#include <xcb/xcb.h>
+
+namespace tavrin {
+namespace {
+
+#ifdef TAVRIN_WITH_X11
+class X11Backend final : public Backend {
+  public:
+    QByteArray qtPlatform() const override { return "xcb"; }
+    std::unique_ptr<Platform> open(const QString& storePath, const QString& programPath) override {
+        return std::make_unique<X11Platform>(storePath, programPath);
+    }
+};
+#endif
+
+#ifdef TAVRIN_WITH_WAYLAND
+class WaylandBackend final : public Backend {
+  public:
+    explicit WaylandBackend(std::unique_ptr<WaylandConnection> connection)
+        : connection_(std::move(connection)) {}
+    // Without Qt's Wayland plugin the windows go through Xwayland; the back-end stays native.
+    QByteArray qtPlatform() const override { return "wayland;xcb"; }
+    QString instanceLockPath() const override {
+        return WaylandConnection::runtimeFile(QStringLiteral("lock"));
+    }
+    std::unique_ptr<Platform> open(const QString& storePath, const QString& programPath) override {
+        return std::make_unique<WaylandPlatform>(std::move(connection_), storePath, programPath);
+    }
+
+  private:
+    std::unique_ptr<WaylandConnection> connection_;
+};
+#endif
+
+// Whether the X11 back-end could take over from an incomplete Wayland compositor.
+[[maybe_unused]] bool x11BackendReachable() {
+#ifdef TAVRIN_WITH_X11
+    return x11DisplayReachable();
+#else
+    return false;
+#endif
+}
+
+} // namespace
+
+bool x11DisplayReachable() {
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    const bool reachable = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    return reachable;
+}
+
+std::unique_ptr<Backend> chooseBackend() {
+#ifdef TAVRIN_WITH_WAYLAND
+    // Native on a compositor that offers what Tavrin needs, or when there is no X display to
+    // fall back on, so that the status tells what is missing. The X display is tried only when
+    // needed: Xwayland may start on a first connection.
+    if (auto wayland = WaylandConnection::connect();
+        wayland && (wayland->missingProtocols().empty() || !x11BackendReachable()))
+        return std::make_unique<WaylandBackend>(std::move(wayland));
+#endif
+#ifdef TAVRIN_WITH_X11
+    if (x11DisplayReachable())
+        return std::make_unique<X11Backend>();
+#endif
+    return nullptr;
+}
+
+} // namespace tavrin

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+
+namespace tavrin {
+
+// The back-end for this session: chosen before the application exists, because Qt must know
+// its platform plugin first, and opened once it does.
+class Backend {
+  public:
+    virtual ~Backend() = default;
+    // For QT_QPA_PLATFORM: the Qt platform plugins to try, in order.
+    virtual QByteArray qtPlatform() const = 0;
+    // Where no X display can carry the single instance, a lock file per session stands in.
+    virtual QString instanceLockPath() const { return {}; }
+    virtual std::unique_ptr<Platform> open(const QString& storePath,
+                                           const QString& programPath) = 0;
+};
+
+// The one place that picks the back-end, from what the session offers (the README's "Which
+// desktops" says the same). Nothing when neither an X display nor a Wayland compositor answers.
+std::unique_ptr<Backend> chooseBackend();
+
+bool x11DisplayReachable();
+
+} // namespace tavrin

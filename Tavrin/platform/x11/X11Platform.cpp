@@ -1,0 +1,71 @@
+#include "platform/x11/X11Platform.h"
+
+#include "platform/desktop/InputAccessHelp.h"
+#include "platform/desktop/PopupMenu.h"
+#include "platform/x11/X11Log.h"
+#include "platform/x11/XButtonTap.h"
+#include "platform/x11/XInputAccess.h"
+#include "platform/x11/XKeyTyper.h"
+
+namespace tavrin {
+
+X11Platform::X11Platform(const QString& storePath, const QString& programPath)
+    : DesktopPlatform(storePath, programPath) {}
+
+X11Platform::~X11Platform() = default;
+
+bool X11Platform::isTrusted() {
+    return x11InputAccess();
+}
+// X11 has no prompt to show: the check is simply made again.
+bool X11Platform::isTrustedWithPrompt() {
+    return x11InputAccess();
+}
+void X11Platform::openAccessibilityHelp() {
+    openInputAccessHelp();
+}
+
+std::unique_ptr<ButtonTap> X11Platform::createTap(TapCallback callback) {
+    return createX11ButtonTap(std::move(callback));
+}
+
+void X11Platform::showPopup(const std::vector<PopupRow>& rows,
+                            const std::function<void(const PopupAction&)>& picked) {
+    showPopupMenu(rows, picked);
+}
+
+std::optional<KeyboardEvent> X11Platform::createKeyboardEvent(std::optional<SpecialKey> key,
+                                                              bool down) {
+    return KeyboardEvent{key, down, {}};
+}
+
+void X11Platform::postKeyboardEvent(const KeyboardEvent& event) {
+    if (event.key) {
+        typing_.add([this, key = *event.key, down = event.down] {
+            if (XKeyTyper* keys = typer())
+                keys->pressSpecialKey(key, down);
+        });
+    } else if (event.down) {
+        // The whole text goes with the key-down.
+        typing_.add([this, text = event.text] {
+            if (XKeyTyper* keys = typer())
+                keys->typeText(text);
+        });
+    }
+}
+
+void X11Platform::whenKeyboardIdle(std::function<void()> done) {
+    typing_.add([this, done = std::move(done)]() mutable { post(std::move(done)); });
+}
+
+// Asked again for every job: the display may offer XTEST later, or come back.
+XKeyTyper* X11Platform::typer() {
+    if (!typer_)
+        typer_ = XKeyTyper::create();
+    if (!typer_ && !typerMissingTold_)
+        qCWarning(lcX11, "cannot type: no connection to an X display offering XTEST and XKB");
+    typerMissingTold_ = !typer_;
+    return typer_.get();
+}
+
+} // namespace tavrin
