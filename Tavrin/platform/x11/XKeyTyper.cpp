@@ -62,9 +62,22 @@ void fakeKey(xcb_connection_t* connection, xcb_keycode_t keycode, bool down) {
                         XCB_CURRENT_TIME, XCB_NONE, 0, 0, XCB_NONE);
 }
 
-XcbReply<xcb_xkb_get_state_reply_t> keyboardState(xcb_connection_t* connection) {
-    return XcbReply<xcb_xkb_get_state_reply_t>(xcb_xkb_get_state_reply(
-        connection, xcb_xkb_get_state(connection, XCB_XKB_ID_USE_CORE_KBD), nullptr));
+// The keyboard's keymap and state as they are now.
+struct Keyboard {
+    KeymapPointer keymap;
+    XcbReply<xcb_xkb_get_state_reply_t> state;
+};
+
+std::optional<Keyboard> currentKeyboard(xkb_context* context, xcb_connection_t* connection,
+                                        std::int32_t device) {
+    Keyboard keyboard{
+        KeymapPointer(xkb_x11_keymap_new_from_device(context, connection, device,
+                                                     XKB_KEYMAP_COMPILE_NO_FLAGS)),
+        XcbReply<xcb_xkb_get_state_reply_t>(xcb_xkb_get_state_reply(
+            connection, xcb_xkb_get_state(connection, XCB_XKB_ID_USE_CORE_KBD), nullptr))};
+    if (!keyboard.keymap || !keyboard.state)
+        return std::nullopt;
+    return keyboard;
 }
 
 // The server's keysym maps of the keys first..last, and the keyboard's keycode range.
@@ -306,15 +319,13 @@ void XKeyTyper::typeText(std::u16string_view text) {
     const std::vector<xkb_keysym_t> keysyms = keymap::keysymsForText(text);
     if (keysyms.empty())
         return;
-    const KeymapPointer keymap(xkb_x11_keymap_new_from_device(context_, connection_, keyboard_,
-                                                              XKB_KEYMAP_COMPILE_NO_FLAGS));
-    const auto state = keyboardState(connection_);
-    if (!keymap || !state)
+    const auto keyboard = currentKeyboard(context_, connection_, keyboard_);
+    if (!keyboard)
         return;
-    const KeymapIndex index(keymap.get());
-    const auto plan =
-        keymap::TypingPlan::forKeysyms(keysyms, index, state->group, index.spareKeycodes());
-    TypingSession session(connection_, index, *state);
+    const KeymapIndex index(keyboard->keymap.get());
+    const auto plan = keymap::TypingPlan::forKeysyms(keysyms, index, keyboard->state->group,
+                                                     index.spareKeycodes());
+    TypingSession session(connection_, index, *keyboard->state);
     for (const keymap::TypingStep& step : plan.steps) {
         if (xcb_connection_has_error(connection_) != 0)
             break;
@@ -331,14 +342,13 @@ void XKeyTyper::pressSpecialKey(SpecialKey key, bool down) {
         roundTrip(connection_);
         return;
     }
-    const KeymapPointer keymap(xkb_x11_keymap_new_from_device(context_, connection_, keyboard_,
-                                                              XKB_KEYMAP_COMPILE_NO_FLAGS));
-    const auto state = keyboardState(connection_);
-    if (!keymap || !state)
+    const auto keyboard = currentKeyboard(context_, connection_, keyboard_);
+    if (!keyboard)
         return;
+    const std::uint8_t group = keyboard->state->group;
     const auto stroke =
-        KeymapIndex(keymap.get()).strokeFor(keymap::keysymForSpecialKey(key), state->group);
-    if (!stroke || stroke->modifiers != 0 || stroke->group != state->group)
+        KeymapIndex(keyboard->keymap.get()).strokeFor(keymap::keysymForSpecialKey(key), group);
+    if (!stroke || stroke->modifiers != 0 || stroke->group != group)
         return;
     pressed = static_cast<xcb_keycode_t>(stroke->keycode);
     fakeKey(connection_, *pressed, true);
