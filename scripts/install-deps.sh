@@ -7,14 +7,14 @@ build=(cmake ninja-build gcc g++ pkg-config qt6-base-dev qt6-svg-dev qt6-qpa-plu
        libx11-dev libxtst-dev libxcb1-dev libxcb-xtest0-dev libxcb-xinput-dev libxcb-xkb-dev
        libxkbcommon-dev libxkbcommon-x11-dev nlohmann-json3-dev libicu-dev
        libwayland-dev libwayland-bin wayland-protocols qt6-wayland)
-tests=(libgtest-dev libgmock-dev xvfb x11-utils x11-xkb-utils x11-xserver-utils xkb-data xdotool xterm openbox
+tests=(dbus libgtest-dev libgmock-dev xvfb x11-utils x11-xkb-utils x11-xserver-utils xkb-data xdotool xterm openbox
        trayer imagemagick fonts-wqy-microhei procps python3 perl jq
        mousepad featherpad chromium firefox-esr xclip xinput desktop-file-utils appstream mandoc
        sway grim jq util-linux passwd)
 packaging=(dpkg-dev file lintian)
 
 case "${1:-all}" in
-    run) wanted=("${build[@]}" xvfb x11-utils xdotool imagemagick fonts-wqy-microhei) ;;
+    run) wanted=("${build[@]}" dbus xvfb x11-utils xdotool imagemagick fonts-wqy-microhei) ;;
     package) wanted=("${build[@]}" "${packaging[@]}") ;;
     *) wanted=("${build[@]}" "${tests[@]}") ;;
 esac

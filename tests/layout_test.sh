@@ -5,7 +5,7 @@
 set -uo pipefail
 cd "$1" || exit 2
 
-shared=(desktop xcb xkb)
+shared=(desktop xkb)
 backends=()
 for dir in platform/*/; do
     name=$(basename "$dir")
@@ -38,7 +38,7 @@ everyBackend=(app/)
 for backend in "${backends[@]}"; do everyBackend+=("platform/$backend/"); done
 for piece in "${shared[@]}"; do forbid "platform/$piece" "${everyBackend[@]}"; done
 forbid "$(find . -maxdepth 1 -name '*.h' -o -maxdepth 1 -name '*.cpp' | tr '\n' ' ') keys settings" \
-    "${everyBackend[@]}" platform/desktop/ platform/xcb/ platform/xkb/
+    "${everyBackend[@]}" platform/desktop/ platform/xkb/
 
 echo "back-ends: ${backends[*]}; $failures folder(s) break the rule"
 [ "$failures" -eq 0 ]

@@ -30,9 +30,6 @@ class WaylandBackend final : public Backend {
         : connection_(std::move(connection)) {}
     // Without Qt's Wayland plugin the windows go through Xwayland; the back-end stays native.
     QByteArray qtPlatform() const override { return "wayland;xcb"; }
-    QString instanceLockPath() const override {
-        return WaylandConnection::runtimeFile(QStringLiteral("lock"));
-    }
     std::unique_ptr<Platform> open(const QString& storePath, const QString& programPath) override {
         return std::make_unique<WaylandPlatform>(std::move(connection_), storePath, programPath);
     }
@@ -41,6 +38,13 @@ class WaylandBackend final : public Backend {
     std::unique_ptr<WaylandConnection> connection_;
 };
 #endif
+
+bool x11DisplayReachable() {
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    const bool reachable = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    return reachable;
+}
 
 // Whether the X11 back-end could take over from an incomplete Wayland compositor.
 [[maybe_unused]] bool x11BackendReachable() {
@@ -52,13 +56,6 @@ class WaylandBackend final : public Backend {
 }
 
 } // namespace
-
-bool x11DisplayReachable() {
-    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-    const bool reachable = xcb_connection_has_error(connection) == 0;
-    xcb_disconnect(connection);
-    return reachable;
-}
 
 std::unique_ptr<Backend> chooseBackend() {
 #ifdef TAVRIN_WITH_WAYLAND

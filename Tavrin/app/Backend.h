@@ -15,8 +15,6 @@ class Backend {
     virtual ~Backend() = default;
     // For QT_QPA_PLATFORM: the Qt platform plugins to try, in order.
     virtual QByteArray qtPlatform() const = 0;
-    // Where no X display can carry the single instance, a lock file per session stands in.
-    virtual QString instanceLockPath() const { return {}; }
     virtual std::unique_ptr<Platform> open(const QString& storePath,
                                            const QString& programPath) = 0;
 };
@@ -24,7 +22,5 @@ class Backend {
 // The one place that picks the back-end, from what the session offers (the README's "Which
 // desktops" says the same). Nothing when neither an X display nor a Wayland compositor answers.
 std::unique_ptr<Backend> chooseBackend();
-
-bool x11DisplayReachable();
 
 } // namespace tavrin

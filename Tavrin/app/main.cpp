@@ -1,12 +1,11 @@
 #include "ClickController.h"
 #include "app/Backend.h"
-#include "app/InstanceChannel.h"
 #include "app/SettingsLauncher.h"
+#include "platform/desktop/InstanceChannel.h"
 #include "platform/desktop/SettingsStore.h"
 #include "platform/desktop/TrayIcon.h"
 
 #include <QApplication>
-#include <QLockFile>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
@@ -17,6 +16,8 @@
 #include <unistd.h>
 
 namespace {
+
+using tavrin::InstanceChannel;
 
 constexpr const char* usage =
     "Usage: tavrin [--help | --version | --popup]\n"
@@ -62,34 +63,36 @@ std::optional<int> answerOptions(int argc, char** argv) {
             return 0;
         }
         if (std::strcmp(argv[i], "--popup") == 0) {
+            const QCoreApplication app(argc, argv);
             if (InstanceChannel::send(InstanceChannel::Request::popup))
                 return 0;
-            std::fputs("No running Tavrin could be reached on this display.\n", stderr);
+            std::fputs("No running Tavrin could be reached in this session.\n", stderr);
             return 1;
         }
     }
     return std::nullopt;
 }
 
-// One instance per X display; a later start asks it for its settings window, the one way in
+// One instance per session; a later start asks it for its settings window, the one way in
 // without a tray. Gives the exit status when this start is to end.
-std::optional<int> claimDisplay(std::unique_ptr<InstanceChannel>& instance) {
-    for (int attempt = 0; !instance && attempt < claimAttempts; ++attempt) {
-        instance = InstanceChannel::claim();
-        if (!instance && InstanceChannel::send(InstanceChannel::Request::showSettings)) {
-            std::puts("Tavrin is already running on this display; its settings window is shown.");
+std::optional<int> claimSession(std::unique_ptr<InstanceChannel>& instance) {
+    for (int attempt = 0; attempt < claimAttempts; ++attempt) {
+        auto claim = InstanceChannel::Claim::noBus;
+        instance = InstanceChannel::claim(&claim);
+        // Without a session bus Tavrin still runs, alone as far as it can tell (warned).
+        if (instance || claim == InstanceChannel::Claim::noBus)
+            return std::nullopt;
+        if (InstanceChannel::send(InstanceChannel::Request::showSettings)) {
+            std::puts("Tavrin is already running in this session; its settings window is shown.");
             return 0;
         }
     }
-    if (instance)
-        return std::nullopt;
-    std::fputs("Tavrin could neither claim the display nor reach the instance holding it.\n",
+    std::fputs("Tavrin could neither take the session's name nor reach the instance holding it.\n",
                stderr);
     return 1;
 }
 
-int run(int argc, char** argv, tavrin::Backend& backend,
-        std::unique_ptr<InstanceChannel> instance) {
+int run(int argc, char** argv, tavrin::Backend& backend) {
     qputenv("QT_QPA_PLATFORM", backend.qtPlatform());
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavrin"));
@@ -97,11 +100,9 @@ int run(int argc, char** argv, tavrin::Backend& backend,
     QApplication::setQuitOnLastWindowClosed(false);
     quitOnSignals();
 
-    QLockFile sessionLock(backend.instanceLockPath());
-    if (!instance && !sessionLock.tryLock(0)) {
-        std::puts("Tavrin is already running on this Wayland display.");
-        return 0;
-    }
+    std::unique_ptr<InstanceChannel> instance;
+    if (const auto ended = claimSession(instance))
+        return *ended;
 
     const std::unique_ptr<tavrin::Platform> platform =
         backend.open(tavrin::SettingsStore::defaultPath(), QApplication::applicationFilePath());
@@ -131,10 +132,5 @@ int main(int argc, char** argv) {
                    stderr);
         return 1;
     }
-    std::unique_ptr<InstanceChannel> instance;
-    if (tavrin::x11DisplayReachable()) {
-        if (const auto ended = claimDisplay(instance))
-            return *ended;
-    }
-    return run(argc, argv, *backend, std::move(instance));
+    return run(argc, argv, *backend);
 }

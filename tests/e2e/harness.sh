@@ -5,8 +5,11 @@
 # nothing sleeps for a fixed time.
 #
 #   e2e_init                       temp folder $E2E_DIR with private XDG_CONFIG_HOME, HOME and
-#                                  XDG_RUNTIME_DIR, UTF-8 locale, cleanup at exit
-#   e2e_start_x [XVFB_ARGS...]     private Xvfb (-noreset) on a free display; exports DISPLAY
+#                                  XDG_RUNTIME_DIR, a private session bus, UTF-8 locale, cleanup
+#                                  at exit
+#   e2e_bus_owned NAME             the name has an owner on the session bus
+#   e2e_start_x [XVFB_ARGS...]     private Xvfb (-noreset) on a free display; exports DISPLAY,
+#                                  sets $E2E_X_PID
 #   e2e_write_settings ENABLED BUTTON [MENU_ITEMS_JSON]
 #                                  writes the store file; BUTTON in the stored numbering (X
 #                                  button 9 is 4) or "" for none; JSON given as exact bytes
@@ -65,6 +68,16 @@ e2e_init() {
     export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=0:abort_on_error=1}"
     unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
     trap 'e2e__stop_from 0; rm -rf "$E2E_DIR"' EXIT
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$XDG_RUNTIME_DIR/bus"
+    dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS" \
+        >"$E2E_DIR/dbus.log" 2>&1 &
+    E2E_PIDS+=($!)
+    e2e_wait_for "the session bus" e2e_bus_owned org.freedesktop.DBus
+}
+
+e2e_bus_owned() {
+    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.NameHasOwner "string:$1" 2>/dev/null | grep -q 'boolean true'
 }
 
 # Stops the processes started from position FIRST of the list on, newest first.
@@ -101,6 +114,7 @@ e2e_start_x() {
     : >"$displayFile"
     Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1280x800x24 "$@" \
         3>"$displayFile" >"$E2E_DIR/xvfb.log" 2>&1 &
+    E2E_X_PID=$!
     E2E_PIDS+=($!)
     e2e_wait_for "Xvfb to name its display" grep -q '^[0-9]' "$displayFile" || return 1
     export DISPLAY=":$(head -n1 "$displayFile")"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The utility as the user meets it: the assigned button (X 9, stored as 4) opens the popup at
 # the pointer and the chosen row is typed into the application in front. One instance runs per
-# display (a later start, with the display spelled another way and no tray, shows its settings
+# session (a later start, with the display spelled another way and no tray, shows its settings
 # window), no display is an error; the tray menu opens the settings window, where "Assign
 # button" takes the next spare button, and closing the window leaves the utility running.
 # Usage: popup_test.sh TAVRIN_BINARY XPEER_BINARY
@@ -57,8 +57,9 @@ test_tavrin_popup_asks_the_running_instance() {
     e2e_start_x || e2e_fail "Xvfb did not start"
     message=$("$TAVRIN" --popup 2>&1)
     e2e_expect_equal "--popup with none running" \
-        "1 No running Tavrin could be reached on this display." "$? $message"
-    DISPLAY=:4242 "$TAVRIN" --popup 2>/dev/null && e2e_fail "--popup without a display said it was done"
+        "1 No running Tavrin could be reached in this session." "$? $message"
+    DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent "$TAVRIN" --popup 2>/dev/null &&
+        e2e_fail "--popup without a session bus said it was done"
     start
     "$TAVRIN" --popup || e2e_fail "--popup failed with tavrin running"
     e2e_wait_popup || e2e_fail "no popup after --popup"
@@ -76,8 +77,8 @@ settings_window_in_front() {
 test_one_instance_and_none_without_a_display() {
     e2e_start_x
     e2e_launch_tavrin "$TAVRIN"
-    e2e_wait_for "the first instance to hold the display" "$E2E_XPEER" owner _TAVRIN_INSTANCE ||
-        e2e_fail "the first instance holds no display"
+    e2e_wait_for "the first instance to hold the session's name" e2e_bus_owned org.tavrin.Tavrin ||
+        e2e_fail "the first instance holds no name"
     DISPLAY="$DISPLAY.0" timeout 20 "$TAVRIN" >/dev/null 2>&1
     e2e_expect_equal "exit status of a second instance" 0 $?
     e2e_wait_for "the settings window" \

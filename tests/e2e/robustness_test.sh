@@ -94,8 +94,8 @@ test_x_server_gone() {
     popup) xdotool mousedown 9 && e2e_wait_popup || e2e_fail "no popup while button 9 is held" ;;
     typing) e2e_start_typing 1 2 ;;
     esac
-    kill -KILL "${E2E_PIDS[0]}"
-    wait "${E2E_PIDS[0]}" 2>/dev/null
+    kill -KILL "$E2E_X_PID"
+    wait "$E2E_X_PID" 2>/dev/null
     e2e_wait_for "tavrin to exit after the X server went away" e2e_ended "$E2E_TAVRIN_PID" ||
         e2e_fail "tavrin still runs ${E2E_TIMEOUT}s after the X server went away"
     wait "$E2E_TAVRIN_PID"

@@ -1,6 +1,6 @@
 #include "platform/x11/FocusedClient.h"
 
-#include "platform/xcb/XcbReply.h"
+#include "platform/x11/XcbReply.h"
 
 #include <algorithm>
 #include <cstdlib>

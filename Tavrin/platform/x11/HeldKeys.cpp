@@ -1,6 +1,6 @@
 #include "platform/x11/HeldKeys.h"
 
-#include "platform/xcb/XcbReply.h"
+#include "platform/x11/XcbReply.h"
 
 #include <cstdlib>
 #include <memory>

@@ -2,7 +2,7 @@
 
 #include "platform/x11/X11Log.h"
 #include "platform/x11/XInputAccess.h"
-#include "platform/xcb/XcbReply.h"
+#include "platform/x11/XcbReply.h"
 
 #include <QAbstractEventDispatcher>
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
 #include "platform/x11/XInputAccess.h"
 
-#include "platform/xcb/XcbReply.h"
+#include "platform/x11/XcbReply.h"
 
 #include <QGuiApplication>
 #include <xcb/xinput.h>

@@ -2,7 +2,7 @@
 
 #include "platform/x11/FocusedClient.h"
 #include "platform/x11/HeldKeys.h"
-#include "platform/xcb/XcbReply.h"
+#include "platform/x11/XcbReply.h"
 #include "platform/xkb/KeySymMaps.h"
 #include "platform/xkb/KeymapIndex.h"
 #include "platform/xkb/Keysyms.h"

@@ -118,7 +118,7 @@ test_the_popup_types_the_chosen_row() {
 }
 
 test_disabled_lets_the_button_through() {
-    start_with false test -e "$(eval echo "${RECORD%.sway-bindings}").lock"
+    start_with false e2e_bus_owned org.tavrin.Tavrin
     e2e_expect_equal "buttons at the field" "$(printf 'press 9\nrelease 9')" \
         "$(peer click 9 && field_buttons)"
 }
