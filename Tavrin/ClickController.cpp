@@ -128,7 +128,9 @@ void ClickController::setMenuItems(std::vector<MenuItem> items) {
 
 std::string ClickController::statusLine() const {
     if (!accessibilityGranted_)
-        return "Needs Accessibility permission";
+        return platform_.untrustedStatus();
+    if (platform_.popupOpener() == PopupOpener::shortcut)
+        return enabled_ ? "Popup opens with a keyboard shortcut (tavrin --popup)" : "Disabled";
     if (assignMode_)
         return "Press a mouse button to assign\u2026";
     if (!assignedButton_)
@@ -141,6 +143,8 @@ std::string ClickController::statusLine() const {
         return "Button " + button + " can't be watched (not supported here)";
     case WatchState::heldByAnotherProgram:
         return "Button " + button + " can't be watched (another program holds it)";
+    case WatchState::x11WindowsOnly:
+        return "Watching button " + button + " over X11 windows only";
     case WatchState::watching:
         break;
     }
@@ -152,12 +156,19 @@ std::string ClickController::menuSymbol() const {
         return "cursorarrow.slash";
     if (assignMode_)
         return "cursorarrow.click.badge.clock";
+    if (enabled_ && platform_.popupOpener() == PopupOpener::shortcut)
+        return "cursorarrow.click.2";
     if (enabled_ && assignedButton_)
-        return watchState_ == WatchState::watching ? "cursorarrow.click.2" : "cursorarrow.slash";
+        return watchState_ == WatchState::watching || watchState_ == WatchState::x11WindowsOnly
+                   ? "cursorarrow.click.2"
+                   : "cursorarrow.slash";
     return "cursorarrow";
 }
 
 void ClickController::beginAssign() {
+    // No button can be watched there: the mode would wait for ever.
+    if (platform_.popupOpener() == PopupOpener::shortcut)
+        return;
     setAssignMode(true);
     syncTap();
 }
@@ -184,7 +195,8 @@ void ClickController::pollTick() {
 }
 
 bool ClickController::tapWanted() const {
-    return accessibilityGranted_ && (assignMode_ || (enabled_ && assignedButton_));
+    return accessibilityGranted_ && platform_.popupOpener() == PopupOpener::button &&
+           (assignMode_ || (enabled_ && assignedButton_));
 }
 
 WatchedButtons ClickController::watchedButtons() const {
@@ -250,7 +262,8 @@ Verdict ClickController::handle(const ButtonEvent& event) {
 }
 
 void ClickController::openPopup() {
-    if (accessibilityGranted_)
+    // Where a shortcut is the only way in, "Enabled" switches it.
+    if (accessibilityGranted_ && (enabled_ || platform_.popupOpener() == PopupOpener::button))
         platform_.post(whileAlive(&ClickController::showPopup));
 }
 

@@ -27,6 +27,7 @@ class ClickController {
     std::optional<int> assignedButton() const { return assignedButton_; }
     bool assignMode() const { return assignMode_; }
     bool accessibilityGranted() const { return accessibilityGranted_; }
+    PopupOpener popupOpener() const { return platform_.popupOpener(); }
     bool launchAtLogin() const { return launchAtLogin_; }
     const std::vector<MenuItem>& menuItems() const { return menuItems_; }
     WatchState watchState() const { return watchState_; }

@@ -7,20 +7,38 @@
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandPlatform.h"
 #endif
+#ifdef TAVRIN_WITH_GNOME
+#include "platform/gnome/GnomePlatform.h"
+#endif
 
+#include <QtGlobal>
 #include <xcb/xcb.h>
 
 namespace tavrin {
 namespace {
 
+[[maybe_unused]] bool waylandSession() {
+    return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland");
+}
+
 #ifdef TAVRIN_WITH_X11
 class X11Backend final : public Backend {
   public:
     QByteArray qtPlatform() const override { return "xcb"; }
-    std::unique_ptr<Platform> open(const QString& storePath, const QString& programPath) override {
-        return std::make_unique<X11Platform>(storePath, programPath);
+    std::unique_ptr<Platform> open(const QString& storePath, const QString& programPath,
+                                   InstanceChannel*) override {
+        return std::make_unique<X11Platform>(storePath, programPath, waylandSession());
     }
+    const char* name() const override { return waylandSession() ? "X11 through Xwayland" : "X11"; }
 };
+
+bool x11DisplayReachable() {
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    const bool reachable = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    return reachable;
+}
 #endif
 
 #ifdef TAVRIN_WITH_WAYLAND
@@ -30,34 +48,51 @@ class WaylandBackend final : public Backend {
         : connection_(std::move(connection)) {}
     // Without Qt's Wayland plugin the windows go through Xwayland; the back-end stays native.
     QByteArray qtPlatform() const override { return "wayland;xcb"; }
-    std::unique_ptr<Platform> open(const QString& storePath, const QString& programPath) override {
+    std::unique_ptr<Platform> open(const QString& storePath, const QString& programPath,
+                                   InstanceChannel*) override {
         return std::make_unique<WaylandPlatform>(std::move(connection_), storePath, programPath);
     }
+    const char* name() const override { return "Wayland (wlroots)"; }
 
   private:
     std::unique_ptr<WaylandConnection> connection_;
 };
-#endif
-
-bool x11DisplayReachable() {
-    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-    const bool reachable = xcb_connection_has_error(connection) == 0;
-    xcb_disconnect(connection);
-    return reachable;
-}
 
 // Whether the X11 back-end could take over from an incomplete Wayland compositor.
-[[maybe_unused]] bool x11BackendReachable() {
+bool x11BackendReachable() {
 #ifdef TAVRIN_WITH_X11
     return x11DisplayReachable();
 #else
     return false;
 #endif
 }
+#endif
+
+#ifdef TAVRIN_WITH_GNOME
+class GnomeBackend final : public Backend {
+  public:
+    QByteArray qtPlatform() const override { return "wayland;xcb"; }
+    std::unique_ptr<Platform> open(const QString& storePath, const QString& programPath,
+                                   InstanceChannel* channel) override {
+        return std::make_unique<GnomePlatform>(storePath, programPath, channel);
+    }
+    const char* name() const override { return "GNOME Shell"; }
+};
+
+bool gnomeWaylandSession() {
+    const auto desktops = qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(QLatin1Char(':'));
+    return waylandSession() && desktops.contains(QLatin1String("GNOME"), Qt::CaseInsensitive);
+}
+#endif
 
 } // namespace
 
 std::unique_ptr<Backend> chooseBackend() {
+#ifdef TAVRIN_WITH_GNOME
+    // Only the shell's own extensions may show a popup at the pointer and type there.
+    if (gnomeWaylandSession())
+        return std::make_unique<GnomeBackend>();
+#endif
 #ifdef TAVRIN_WITH_WAYLAND
     // Native on a compositor that offers what Tavrin needs, or when there is no X display to
     // fall back on, so that the status tells what is missing. The X display is tried only when

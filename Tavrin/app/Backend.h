@@ -8,6 +8,8 @@
 
 namespace tavrin {
 
+class InstanceChannel;
+
 // The back-end for this session: chosen before the application exists, because Qt must know
 // its platform plugin first, and opened once it does.
 class Backend {
@@ -15,8 +17,11 @@ class Backend {
     virtual ~Backend() = default;
     // For QT_QPA_PLATFORM: the Qt platform plugins to try, in order.
     virtual QByteArray qtPlatform() const = 0;
-    virtual std::unique_ptr<Platform> open(const QString& storePath,
-                                           const QString& programPath) = 0;
+    // The channel is this session's instance on the bus, when there is one.
+    virtual std::unique_ptr<Platform> open(const QString& storePath, const QString& programPath,
+                                           InstanceChannel* channel) = 0;
+    // For the log.
+    virtual const char* name() const = 0;
 };
 
 // The one place that picks the back-end, from what the session offers (the README's "Which

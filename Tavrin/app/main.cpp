@@ -6,6 +6,7 @@
 #include "platform/desktop/TrayIcon.h"
 
 #include <QApplication>
+#include <QLoggingCategory>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
@@ -18,6 +19,8 @@
 namespace {
 
 using tavrin::InstanceChannel;
+
+Q_LOGGING_CATEGORY(backendLog, "tavrin.backend")
 
 constexpr const char* usage =
     "Usage: tavrin [--help | --version | --popup]\n"
@@ -104,8 +107,9 @@ int run(int argc, char** argv, tavrin::Backend& backend) {
     if (const auto ended = claimSession(instance))
         return *ended;
 
-    const std::unique_ptr<tavrin::Platform> platform =
-        backend.open(tavrin::SettingsStore::defaultPath(), QApplication::applicationFilePath());
+    qCInfo(backendLog, "the %s back-end", backend.name());
+    const std::unique_ptr<tavrin::Platform> platform = backend.open(
+        tavrin::SettingsStore::defaultPath(), QApplication::applicationFilePath(), instance.get());
     tavrin::ClickController controller(*platform);
     SettingsLauncher settings(controller);
     TrayIcon tray(controller, [&settings] { settings.open(); });

@@ -29,8 +29,13 @@ struct WatchedButtons {
     friend bool operator==(const WatchedButtons&, const WatchedButtons&) = default;
 };
 
-// Whether the one watched button really reaches the tap, and if not, why.
-enum class WatchState { watching, beyondReach, heldByAnotherProgram };
+// Whether the one watched button really reaches the tap, and if not, why. Under Xwayland the
+// button reaches it over X11 windows only.
+enum class WatchState { watching, beyondReach, heldByAnotherProgram, x11WindowsOnly };
+
+// How the user opens the popup: with the assigned mouse button, or, where no program may take a
+// button from the applications (GNOME), with a keyboard shortcut that runs `tavrin --popup`.
+enum class PopupOpener { button, shortcut };
 
 // The active button tap. Destroying it removes it; it may be destroyed from inside its own
 // callback.
@@ -102,7 +107,10 @@ class Platform {
     virtual bool isTrusted() = 0;
     virtual bool isTrustedWithPrompt() = 0;
     virtual void openAccessibilityHelp() = 0;
+    // The status while not trusted: what this desktop lacks.
+    virtual std::string untrustedStatus() const { return "Needs Accessibility permission"; }
 
+    virtual PopupOpener popupOpener() const { return PopupOpener::button; }
     // Button tap: nothing when refused. The callback runs on the main thread.
     virtual std::unique_ptr<ButtonTap> createTap(TapCallback callback) = 0;
 

@@ -12,6 +12,8 @@ bool SettingsModel::permissionSectionShown() const {
 }
 
 std::string SettingsModel::assignedButtonValue() const {
+    if (byShortcut())
+        return "None: a keyboard shortcut runs tavrin --popup";
     const auto button = controller_.assignedButton();
     return button ? "Button " + std::to_string(*button) : "None";
 }
@@ -25,11 +27,15 @@ std::string SettingsModel::assignButtonTitle() const {
 }
 
 bool SettingsModel::assignButtonEnabled() const {
-    return !controller_.assignMode() && controller_.accessibilityGranted();
+    return !controller_.assignMode() && controller_.accessibilityGranted() && !byShortcut();
 }
 
 bool SettingsModel::clearButtonShown() const {
-    return controller_.assignedButton().has_value();
+    return controller_.assignedButton().has_value() && !byShortcut();
+}
+
+bool SettingsModel::byShortcut() const {
+    return controller_.popupOpener() == PopupOpener::shortcut;
 }
 
 std::string SettingsModel::addButtonTitle() const {

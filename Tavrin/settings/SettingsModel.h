@@ -46,6 +46,8 @@ class SettingsModel {
     void cancelEditing();
 
   private:
+    bool byShortcut() const;
+
     ClickController& controller_;
     std::optional<MenuItem> editingItem_;
 };

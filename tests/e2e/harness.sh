@@ -258,7 +258,7 @@ e2e_keymap() {
 }
 
 e2e_stored() { grep -qxF -- "$1" "$XDG_CONFIG_HOME/tavrin/tavrin.conf" 2>/dev/null; }
-e2e_warnings() { grep -a '^tavrin\.' "$E2E_TAVRIN_LOG"; }
+e2e_warnings() { grep -a '^tavrin\.' "$E2E_TAVRIN_LOG" | grep -av '^tavrin\.backend: '; }
 
 e2e_fail() {
     echo "FAIL: $*" >&2

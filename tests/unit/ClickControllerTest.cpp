@@ -141,6 +141,8 @@ TEST_F(Controller, EveryRowOfTheStatusAndIconTables) {
         {true, false, true, -1, watching, "No button assigned", "cursorarrow"},
         {true, false, true, 3, watching, "Watching button 3", "cursorarrow.click.2"},
         {true, false, false, 4, heldByAnotherProgram, "Disabled (button 4)", "cursorarrow"},
+        {true, false, true, 4, x11WindowsOnly, "button 4 over X11 windows only",
+         "cursorarrow.click.2"},
         {true, false, true, 4, beyondReach, "4 can't be watched (not", "cursorarrow.slash"},
         {true, false, true, 4, heldByAnotherProgram, "4 can't be watched (another",
          "cursorarrow.slash"},
@@ -227,6 +229,25 @@ TEST_F(Controller, OnlyTheAssignedButtonIsSwallowedAndItsPopupOpensOutsideTheCal
             EXPECT_EQ(controller->handle({type, primaryOrSecondary}), Verdict::pass);
     platform.runPending();
     EXPECT_EQ(platform.popupsShown.size(), 2u);
+}
+
+// GNOME: a keyboard shortcut runs tavrin --popup; no button is watched, "Enabled" switches it.
+TEST_F(Controller, WhereAShortcutOpensThePopupNoTapIsMadeAndEnabledSwitchesTheShortcut) {
+    platform.opener = PopupOpener::shortcut;
+    start();
+    controller->beginAssign();
+    EXPECT_EQ(platform.activeTap, nullptr);
+    EXPECT_EQ(controller->statusLine(), "Popup opens with a keyboard shortcut (tavrin --popup)");
+    EXPECT_EQ(controller->menuSymbol(), "cursorarrow.click.2");
+    controller->openPopup();
+    platform.runPending();
+    EXPECT_EQ(platform.popupsShown.size(), 1u);
+    controller->setEnabled(false);
+    EXPECT_EQ(controller->statusLine(), "Disabled");
+    EXPECT_EQ(controller->menuSymbol(), "cursorarrow");
+    controller->openPopup();
+    platform.runPending();
+    EXPECT_EQ(platform.popupsShown.size(), 1u);
 }
 
 TEST_F(Controller, ThePermissionIsPolledEveryTwoSecondsUntilGranted) {

@@ -37,6 +37,7 @@ class FakePlatform : public Platform {
     bool tapRefused = false, keepingFails = false;
     // What an enabled tap reports for the one button it was asked to watch.
     WatchState tapWatchState = WatchState::watching;
+    PopupOpener opener = PopupOpener::button;
     // While set, writes and keeps change nothing and fail for this reason.
     std::optional<std::string> storeFailure;
     // Typing runs until finishTyping() when set; otherwise it is done at once.
@@ -129,6 +130,7 @@ class FakePlatform : public Platform {
     bool isTrusted() override { return trusted; }
     bool isTrustedWithPrompt() override { return trusted; }
     void openAccessibilityHelp() override { ++helpOpened; }
+    PopupOpener popupOpener() const override { return opener; }
     std::unique_ptr<ButtonTap> createTap(TapCallback callback) override {
         if (tapRefused)
             return nullptr;

@@ -69,3 +69,14 @@ TEST(ItemEditorModel, AnEmptyOrKeyNamedLabelFollowsTheKeyAndTheUsersOwnStays) {
         EXPECT_EQ(editor.label(), after) << label;
     }
 }
+
+TEST(SettingsModel, WhereAShortcutOpensThePopupNoButtonCanBeAssigned) {
+    Fixture fixture;
+    fixture.platform.opener = PopupOpener::shortcut;
+    fixture.platform.store["assignedButton"] = std::int64_t{4};
+    fixture.controller = std::make_unique<ClickController>(fixture.platform);
+    const SettingsModel model(*fixture.controller);
+    EXPECT_EQ(model.assignedButtonValue(), "None: a keyboard shortcut runs tavrin --popup");
+    EXPECT_FALSE(model.assignButtonEnabled());
+    EXPECT_FALSE(model.clearButtonShown());
+}

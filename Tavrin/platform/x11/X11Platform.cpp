@@ -8,9 +8,27 @@
 #include "platform/x11/XKeyTyper.h"
 
 namespace tavrin {
+namespace {
 
-X11Platform::X11Platform(const QString& storePath, const QString& programPath)
-    : DesktopPlatform(storePath, programPath) {}
+class XwaylandTap final : public ButtonTap {
+  public:
+    explicit XwaylandTap(std::unique_ptr<ButtonTap> grabs) : grabs_(std::move(grabs)) {}
+    void setEnabled(bool enabled, const WatchedButtons& buttons) override {
+        grabs_->setEnabled(enabled, buttons);
+    }
+    WatchState watchState() const override {
+        const WatchState state = grabs_->watchState();
+        return state == WatchState::watching ? WatchState::x11WindowsOnly : state;
+    }
+
+  private:
+    std::unique_ptr<ButtonTap> grabs_;
+};
+
+} // namespace
+
+X11Platform::X11Platform(const QString& storePath, const QString& programPath, bool underWayland)
+    : DesktopPlatform(storePath, programPath), underWayland_(underWayland) {}
 
 X11Platform::~X11Platform() = default;
 
@@ -26,7 +44,10 @@ void X11Platform::openAccessibilityHelp() {
 }
 
 std::unique_ptr<ButtonTap> X11Platform::createTap(TapCallback callback) {
-    return createX11ButtonTap(std::move(callback));
+    auto grabs = createX11ButtonTap(std::move(callback));
+    if (grabs && underWayland_)
+        return std::make_unique<XwaylandTap>(std::move(grabs));
+    return grabs;
 }
 
 void X11Platform::showPopup(const std::vector<PopupRow>& rows,

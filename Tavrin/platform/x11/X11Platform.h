@@ -13,7 +13,8 @@ class XKeyTyper;
 // the popup, XTest for the typing.
 class X11Platform final : public DesktopPlatform {
   public:
-    X11Platform(const QString& storePath, const QString& programPath);
+    // Under Xwayland the button is seen over X11 windows only, and the status says so.
+    X11Platform(const QString& storePath, const QString& programPath, bool underWayland);
     ~X11Platform() override;
 
     bool isTrusted() override;
@@ -32,6 +33,7 @@ class X11Platform final : public DesktopPlatform {
     // The typer lives on the worker's thread and is made there when first needed.
     XKeyTyper* typer();
 
+    bool underWayland_;
     std::unique_ptr<XKeyTyper> typer_;
     bool typerMissingTold_ = false;
     TypingWorker typing_; // stopped before the typer goes

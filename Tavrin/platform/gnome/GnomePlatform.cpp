@@ -1,0 +1,70 @@
+#include "platform/gnome/GnomePlatform.h"
+
+#include "platform/desktop/InputAccessHelp.h"
+#include "platform/gnome/GnomeLog.h"
+
+namespace tavrin {
+
+Q_LOGGING_CATEGORY(lcGnome, "tavrin.gnome")
+
+GnomePlatform::GnomePlatform(const QString& storePath, const QString& programPath,
+                             InstanceChannel* channel)
+    : DesktopPlatform(storePath, programPath), extension_(channel) {}
+
+GnomePlatform::~GnomePlatform() = default;
+
+bool GnomePlatform::isTrusted() {
+    const QString trouble = extension_.trouble();
+    // Said once per change: the check repeats every few seconds while it fails.
+    if (trouble != reportedTrouble_ && !trouble.isEmpty())
+        qCWarning(lcGnome, "%s", qPrintable(trouble));
+    reportedTrouble_ = trouble;
+    return trouble.isEmpty();
+}
+
+// GNOME has no prompt for this either: the check is made again.
+bool GnomePlatform::isTrustedWithPrompt() {
+    return isTrusted();
+}
+
+void GnomePlatform::openAccessibilityHelp() {
+    const QString trouble = extension_.trouble();
+    openInputAccessHelp(trouble.isEmpty() ? QStringLiteral("Tavrin's GNOME Shell extension is "
+                                                           "enabled: bind a keyboard shortcut "
+                                                           "to tavrin --popup.")
+                                          : trouble);
+}
+
+std::string GnomePlatform::untrustedStatus() const {
+    return "Needs Tavrin's GNOME Shell extension";
+}
+
+// The controller asks for no tap where a shortcut opens the popup; one that is asked for sees
+// nothing.
+std::unique_ptr<ButtonTap> GnomePlatform::createTap(TapCallback) {
+    return nullptr;
+}
+
+void GnomePlatform::showPopup(const std::vector<PopupRow>& rows,
+                              const std::function<void(const PopupAction&)>& picked) {
+    if (const auto chosen = extension_.runPopup(rows))
+        picked(rows[*chosen].action);
+}
+
+std::optional<KeyboardEvent> GnomePlatform::createKeyboardEvent(std::optional<SpecialKey> key,
+                                                                bool down) {
+    return KeyboardEvent{key, down, {}};
+}
+
+void GnomePlatform::postKeyboardEvent(const KeyboardEvent& event) {
+    if (event.key)
+        extension_.pressKey(*event.key, event.down);
+    else if (event.down) // the whole text goes with the key-down
+        extension_.typeText(QString::fromStdU16String(event.text));
+}
+
+void GnomePlatform::whenKeyboardIdle(std::function<void()> done) {
+    extension_.whenIdle([this, done = std::move(done)]() mutable { post(std::move(done)); });
+}
+
+} // namespace tavrin
