@@ -50,6 +50,8 @@ test_what_chooses_a_row_and_what_does_not() {
     e2e_type_marker 3 3
     e2e_expect_equal "typed text" "ok, wörld"$'\tZ' "$(e2e_xev_text)"
     ! e2e_xev_buttons | grep -q ' 9$' || e2e_fail "button 9 reached xev"
+    e2e_expect_equal "keys down through XTest" "" \
+        "$(xinput query-state "Virtual core XTEST keyboard" | grep '=down')"
 }
 
 test_tavrin_popup_asks_the_running_instance() {
