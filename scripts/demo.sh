@@ -14,6 +14,7 @@ c++ -std=c++20 -O2 "$root"/tests/e2e/xpeer/*.cpp -o "$out/xpeer" \
     $(pkg-config --cflags --libs xcb xcb-xinput xcb-xtest)
 export E2E_XPEER="$out/xpeer"
 source "$root/tests/e2e/harness.sh"
+trap 'echo "The demonstration failed at line $LINENO of $0." >&2' ERR
 
 e2e_init
 e2e_start_x
@@ -36,6 +37,8 @@ xdotool mousemove $(e2e_row_point 1 3) click 1
 e2e_wait_no_popup
 e2e_wait_for "the chosen text to arrive" eval '[ -n "$(e2e_xev_text)" ]'
 e2e_xev_sync
-echo "Chose \"Mention\"; xev received the text: $(e2e_xev_text)"
+text=$(e2e_xev_text)
+echo "Chose \"Mention\"; xev received the text: $text"
 buttons=$(e2e_xev_buttons | grep -c ' 9$' || true)
 echo "Events of button 9 that reached xev: $buttons"
+[ "$text" = @ ] && [ "$buttons" -eq 0 ]
