@@ -9,8 +9,53 @@
 namespace tavrin {
 namespace {
 
-constexpr std::uint32_t firstXkbKeycode = 9;
 constexpr std::uint32_t evdevOffset = 8;
+// X clients under Xwayland read xkb keycodes up to 255.
+constexpr std::uint32_t lastEvdevCode = 255 - evdevOffset;
+
+// Programs that read physical key codes (a browser's KeyboardEvent.code, terminals with the
+// newer keyboard protocols, games, remote desktops) must see the special keys where a keyboard
+// has them: KEY_ENTER, KEY_ESC, KEY_TAB, KEY_BACKSPACE, KEY_DELETE, KEY_SPACE.
+constexpr std::array<std::uint32_t, specialKey::allCases.size()> specialKeyCodes{28, 1,   15,
+                                                                                 14, 111, 57};
+
+// Where the text goes first: keys that common keyboards lack and that mean nothing to the
+// programs that read codes, yet that browsers know (Chromium drops a key whose code it does not
+// know): a phone, exit and bass boost key (no KeyboardEvent.code at all), F13 to F24, the old
+// Sun keys Again, Select, Open and Help, the Japanese, Korean and Brazilian keys, and the
+// keypad's comma, parentheses and equals sign.
+constexpr std::array<std::uint32_t, 33> spareCodes{
+    169, 174, 209, 183, 184, 185, 186, 187, 188, 189, 190, 191, 192, 193, 194, 129, 132,
+    134, 138, 85,  89,  90,  91,  92,  93,  94,  122, 123, 124, 121, 179, 180, 117};
+// Then the keys that carry characters on a keyboard: digits, letters and punctuation.
+constexpr std::array<std::pair<std::uint32_t, std::uint32_t>, 5> characterKeyRanges{
+    {{2, 13}, {16, 27}, {30, 41}, {43, 53}, {86, 86}}};
+// Codes that no browser knows go last: it would drop a character typed there.
+constexpr std::array<std::uint32_t, 56> unknownCodes{
+    84,  95,  101, 112, 130, 139, 141, 145, 146, 147, 148, 149, 151, 153, 154, 157, 160, 162, 170,
+    175, 176, 177, 178, 195, 196, 197, 198, 199, 200, 202, 203, 205, 211, 212, 213, 214, 215, 216,
+    218, 219, 220, 221, 222, 223, 226, 236, 237, 238, 239, 240, 241, 242, 243, 245, 246, 247};
+
+template <typename Codes> bool contains(const Codes& codes, std::uint32_t code) {
+    return std::find(codes.begin(), codes.end(), code) != codes.end();
+}
+
+// Where the keymap's keys go, in the order they are handed out: the special keys first.
+const std::vector<std::uint32_t>& keyCodeOrder() {
+    static const std::vector<std::uint32_t> order = [] {
+        std::vector<std::uint32_t> codes(specialKeyCodes.begin(), specialKeyCodes.end());
+        codes.insert(codes.end(), spareCodes.begin(), spareCodes.end());
+        for (const auto& [first, last] : characterKeyRanges)
+            for (std::uint32_t code = first; code <= last; ++code)
+                codes.push_back(code);
+        for (std::uint32_t code = 1; code <= lastEvdevCode; ++code)
+            if (!contains(codes, code) && !contains(unknownCodes, code))
+                codes.push_back(code);
+        codes.insert(codes.end(), unknownCodes.begin(), unknownCodes.end());
+        return codes;
+    }();
+    return order;
+}
 
 std::string keysymName(xkb_keysym_t keysym) {
     std::array<char, 64> name{};
@@ -41,15 +86,16 @@ std::optional<std::uint32_t> VirtualKeymap::keycodeOf(xkb_keysym_t keysym) const
     const auto found = std::find(keysyms_.begin(), keysyms_.end(), keysym);
     if (found == keysyms_.end())
         return std::nullopt;
-    return firstXkbKeycode - evdevOffset + static_cast<std::uint32_t>(found - keysyms_.begin());
+    return keyCodeOrder()[static_cast<std::size_t>(found - keysyms_.begin())];
 }
 
 std::string VirtualKeymap::text() const {
     std::string keycodes;
     std::string symbols;
     for (std::size_t index = 0; index < keysyms_.size(); ++index) {
-        const std::string key = "<K" + std::to_string(firstXkbKeycode + index) + ">";
-        keycodes += "    " + key + " = " + std::to_string(firstXkbKeycode + index) + ";\n";
+        const std::string code = std::to_string(keyCodeOrder()[index] + evdevOffset);
+        const std::string key = "<K" + code + ">";
+        keycodes += "    " + key + " = " + code + ";\n";
         symbols += "    key " + key + " { [ " + keysymName(keysyms_[index]) + " ] };\n";
     }
     return "xkb_keymap {\n"

@@ -17,7 +17,9 @@ class VirtualKeymap {
     // X clients under Xwayland read keycodes up to 255 only; xkb keycodes start at 8.
     static constexpr std::size_t capacity = 255 - 8;
 
-    // Keeps the first capacity keysyms, special keys first, each once.
+    // Keeps the first capacity keysyms, special keys first, each once. The special keys go on
+    // the keys that carry them on a keyboard, the text on keys that common keyboards lack as
+    // long as there are any.
     explicit VirtualKeymap(const std::vector<xkb_keysym_t>& keysyms);
 
     // The keymap in xkb's text format, as the keyboard uploads it.

@@ -1,7 +1,9 @@
 #include "platform/wayland/VirtualKeymap.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
 #include <xkbcommon/xkbcommon-keysyms.h>
 
 namespace tavrin {
@@ -80,16 +82,33 @@ TEST(VirtualKeymap, SplitsATextWithMoreCharactersThanKeys) {
     EXPECT_EQ(typedText(runs), expected);
 }
 
-TEST(VirtualKeymap, HoldsTheSpecialKeysBesideTheText) {
-    const VirtualKeymap keymap({0x1000416});
+// Programs that read key codes see the special keys on their own evdev codes (KEY_ENTER, ...),
+// and no character on those.
+TEST(VirtualKeymap, HoldsTheSpecialKeysOnTheirOwnCodesBesideTheText) {
+    std::vector<xkb_keysym_t> text;
+    for (xkb_keysym_t letter = 0x1000410; letter < 0x1000410 + 40; ++letter)
+        text.push_back(letter);
+    const VirtualKeymap keymap(text);
     const Keymap compiled = compile(keymap);
     ASSERT_NE(compiled, nullptr);
-    const std::vector<xkb_keysym_t> wanted{XKB_KEY_Return,    XKB_KEY_Escape, XKB_KEY_Tab,
-                                           XKB_KEY_BackSpace, XKB_KEY_Delete, XKB_KEY_space,
-                                           0x1000416};
-    for (const xkb_keysym_t keysym : wanted) {
+    const std::pair<xkb_keysym_t, std::uint32_t> special[]{
+        {XKB_KEY_Return, 28},    {XKB_KEY_Escape, 1},   {XKB_KEY_Tab, 15},
+        {XKB_KEY_BackSpace, 14}, {XKB_KEY_Delete, 111}, {XKB_KEY_space, 57}};
+    std::vector<std::pair<xkb_keysym_t, std::optional<std::uint32_t>>> wanted;
+    for (const auto& [keysym, code] : special)
+        wanted.emplace_back(keysym, code);
+    for (const xkb_keysym_t keysym : text)
+        wanted.emplace_back(keysym, std::nullopt);
+    for (const auto& [keysym, code] : wanted) {
         const auto keycode = keymap.keycodeOf(keysym);
         ASSERT_TRUE(keycode) << keysym;
+        if (code)
+            EXPECT_EQ(*keycode, *code) << keysym;
+        else
+            EXPECT_EQ(std::count_if(std::begin(special), std::end(special),
+                                    [&](const auto& key) { return key.second == *keycode; }),
+                      0)
+                << keysym;
         const xkb_keysym_t* found = nullptr;
         ASSERT_EQ(xkb_keymap_key_get_syms_by_level(compiled.get(), *keycode + 8, 0, 0, &found), 1);
         EXPECT_EQ(found[0], keysym);
