@@ -24,10 +24,10 @@ bool belongsToThisProcess(xcb_connection_t* connection, xcb_window_t window) {
         xcb_get_property(connection, 0, window, internAtom(connection, "_NET_WM_PID"),
                          XCB_ATOM_CARDINAL, 0, 1),
         nullptr));
-    if (!property || property->format != 32 || xcb_get_property_value_length(property.get()) != 4)
+    if (!property)
         return false;
-    return *static_cast<const std::uint32_t*>(xcb_get_property_value(property.get())) ==
-           static_cast<std::uint32_t>(getpid());
+    const std::span pid = propertyWords(*property);
+    return pid.size() == 1 && pid[0] == static_cast<std::uint32_t>(getpid());
 }
 
 // Answers go to the root window for the window manager; toolkits differ in the mask they send
@@ -42,6 +42,14 @@ std::uint32_t nextStamp() {
 }
 
 } // namespace
+
+std::span<const std::uint32_t> propertyWords(const xcb_get_property_reply_t& property) {
+    if (property.format != 32)
+        return {};
+    // The count is the server's word; only what the reply carries is read.
+    return {static_cast<const std::uint32_t*>(xcb_get_property_value(&property)),
+            std::min<std::size_t>(property.value_len, property.length)};
+}
 
 FocusedClient::FocusedClient(xcb_connection_t* connection)
     : connection_(connection), protocols_(internAtom(connection, "WM_PROTOCOLS")),
@@ -84,12 +92,9 @@ bool FocusedClient::answersPings(xcb_window_t window) const {
     const XcbReply<xcb_get_property_reply_t> property(xcb_get_property_reply(
         connection_, xcb_get_property(connection_, 0, window, protocols_, XCB_ATOM_ATOM, 0, 64),
         nullptr));
-    if (!property || property->format != 32)
+    if (!property)
         return false;
-    const std::span protocols(
-        static_cast<const xcb_atom_t*>(xcb_get_property_value(property.get())),
-        static_cast<std::size_t>(xcb_get_property_value_length(property.get())) /
-            sizeof(xcb_atom_t));
+    const std::span protocols = propertyWords(*property);
     return std::ranges::find(protocols, ping_) != protocols.end();
 }
 

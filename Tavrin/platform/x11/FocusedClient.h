@@ -2,9 +2,13 @@
 
 #include <chrono>
 #include <cstdint>
+#include <span>
 #include <xcb/xcb.h>
 
 namespace tavrin {
+
+// The values of a property of format 32 (atoms, cardinals); none of another format.
+std::span<const std::uint32_t> propertyWords(const xcb_get_property_reply_t& property);
 
 // The client whose window has the keyboard focus, asked through the window manager's ping
 // protocol whether it has handled its events. Toolkits and browsers read their events in order
