@@ -27,6 +27,11 @@ cat >"$E2E_DIR/page.html" <<'PAGE'
 <!DOCTYPE html><title>ready</title><body><script>
 const seen = [];
 addEventListener('keydown', event => {
+    // The test's arrow keys, sent until one arrives, say the page has the keyboard.
+    if (event.code === 'ArrowUp') {
+        document.title = seen.length ? document.title : 'armed';
+        return;
+    }
     seen.push(event.key + '=' + event.code);
     document.title = seen.join(' ');
     event.preventDefault();
@@ -40,6 +45,9 @@ chromium --ozone-platform=wayland --no-sandbox --disable-gpu --no-first-run \
 E2E_PIDS+=($!)
 e2e_wait_for "the page in front" eval '[ "$(focused_title)" = ready ]' ||
     e2e_fail "no page in front: $(tail -n5 "$E2E_DIR/chromium.log")"
+# The page may show before it takes keys: an arrow key until it does.
+arm() { echo "key Up" >&7 && [ "$(focused_title)" = armed ]; }
+e2e_wait_for "the page to take keys" arm || e2e_fail "the page takes no keys"
 
 # More characters than the keyboard has spare keys for, so that some go on the keys that carry
 # characters: every one must arrive, none on a special key's code.
