@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # What the user must never lose: a choice made just before the next press, a responsive
 # utility while a long text is typed, the tray menu's switch, a hand-written list and the
-# settings when their folder goes; a clean exit when the X server goes away, and the new
-# layout whole when the user switches it while a long text is typed.
+# settings when their folder goes; a clean exit when the X server goes away, the new layout
+# whole when the user switches it while a long text is typed, and the keymap as it was after a
+# kill in the middle of a text.
 # Usage: robustness_test.sh TAVRIN_BINARY XPEER_BINARY
 set -u
 TAVRIN=$1
@@ -122,6 +123,32 @@ test_layout_switched_while_typing() {
     e2e_expect_equal "the keymap after typing against a fresh $*" "$(e2e_keymap)" "$left"
 }
 
+# Killed in the middle of a long text, Tavrin leaves spare keys bound and may leave keys down;
+# started again, it puts back what its record names and lets go of the keys held through XTest,
+# but keeps a key the user has bound anew since ("rebound").
+test_killed_while_typing() {
+    start_with_rows "$LONG,$MARKER"
+    local before beforeKeys userKey keymap=e2e_keymap
+    before=$(e2e_keymap)
+    beforeKeys=$(xmodmap -pk)
+    e2e_start_typing 1 2
+    kill -KILL "$E2E_TAVRIN_PID"
+    wait "$E2E_TAVRIN_PID" 2>/dev/null
+    [ "$(e2e_keymap)" != "$before" ] || e2e_fail "the kill came after the text"
+    if [ "$1" = rebound ]; then
+        userKey=$(comm -13 <(sort <<<"$beforeKeys") <(xmodmap -pk | sort) | awk '{print $1; exit}')
+        xmodmap -e "keycode $userKey = x" || e2e_fail "xmodmap refused keycode $userKey"
+        before=$(awk -v key="$userKey" -v line="$(xmodmap -pk | awk -v key="$userKey" '$1 == key')" \
+            '$1 == key {$0 = line} 1' <<<"$beforeKeys")
+        keymap="xmodmap -pk"
+    fi
+    e2e_start_tavrin "$TAVRIN" || e2e_fail "tavrin did not start again"
+    e2e_wait_for "the keymap as before" eval '[ "$($keymap)" = "$before" ]' ||
+        e2e_fail "the keymap stays changed: $(diff <(echo "$before") <($keymap) | head -n 8)"
+    e2e_expect_equal "keys down through XTest" "" \
+        "$(xinput query-state "Virtual core XTEST keyboard" | grep '=down')"
+}
+
 e2e_init
 E2E_TIMEOUT=60
 e2e_run_test "a press within the typing delay" test_a_press_within_the_typing_delay
@@ -137,4 +164,7 @@ e2e_run_test "layout switched to de while typing" \
 # The Japanese layout binds two keycodes that are spare under the US one.
 e2e_run_test "layout switched to jp (spare keycodes taken) while typing" \
     test_layout_switched_while_typing -model jp106 -layout jp
+for after in nothing rebound; do
+    e2e_run_test "killed while typing, started again ($after)" test_killed_while_typing "$after"
+done
 [ "${E2E_FAILED:-0}" -eq 0 ]
