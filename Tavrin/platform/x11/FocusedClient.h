@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <xcb/xcb.h>
 
 namespace tavrin {
@@ -12,8 +13,11 @@ namespace tavrin {
 // before the ping has been turned into a character with the keymap the client knew then.
 class FocusedClient {
   public:
+    // Other events read while waiting for an answer go to others.
+    using OtherEvents = std::function<void(const xcb_generic_event_t&)>;
+
     // Finds the focused client; listens for answers on the root window while it lives.
-    explicit FocusedClient(xcb_connection_t* connection);
+    FocusedClient(xcb_connection_t* connection, OtherEvents others);
     ~FocusedClient();
     FocusedClient(const FocusedClient&) = delete;
     FocusedClient& operator=(const FocusedClient&) = delete;
@@ -28,6 +32,7 @@ class FocusedClient {
     bool awaitAnswer(std::uint32_t stamp, std::chrono::steady_clock::time_point deadline);
 
     xcb_connection_t* connection_;
+    OtherEvents others_;
     xcb_atom_t protocols_;
     xcb_atom_t ping_;
     xcb_window_t root_ = XCB_NONE;

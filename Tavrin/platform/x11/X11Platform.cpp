@@ -76,7 +76,7 @@ void X11Platform::postKeyboardEvent(const KeyboardEvent& event) {
         // The whole text goes with the key-down.
         typing_.add([this, text = event.text] {
             if (XKeyTyper* keys = typer())
-                keys->typeText(text);
+                keys->typeText(text, typing_.stopToken());
         });
     }
 }

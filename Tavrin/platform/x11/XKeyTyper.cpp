@@ -1,5 +1,6 @@
 #include "platform/x11/XKeyTyper.h"
 
+#include "platform/x11/EscapeWatch.h"
 #include "platform/x11/FocusedClient.h"
 #include "platform/x11/HeldKeys.h"
 #include "platform/x11/KeymapEdit.h"
@@ -87,8 +88,8 @@ std::optional<Keyboard> currentKeyboard(xkb_context* context, xcb_connection_t* 
 class TypingSession {
   public:
     TypingSession(xcb_connection_t* connection, const KeymapIndex& index,
-                  const xcb_xkb_get_state_reply_t& state, const TypingRecordFile* recordFile,
-                  const XKeyTyper::Warn& warn);
+                  const xcb_xkb_get_state_reply_t& state, EscapeWatch& escape,
+                  const TypingRecordFile* recordFile, const XKeyTyper::Warn& warn);
     ~TypingSession();
     TypingSession(const TypingSession&) = delete;
     TypingSession& operator=(const TypingSession&) = delete;
@@ -128,10 +129,11 @@ class TypingSession {
 };
 
 TypingSession::TypingSession(xcb_connection_t* connection, const KeymapIndex& index,
-                             const xcb_xkb_get_state_reply_t& state,
+                             const xcb_xkb_get_state_reply_t& state, EscapeWatch& escape,
                              const TypingRecordFile* recordFile, const XKeyTyper::Warn& warn)
-    : connection_(connection), client_(connection), index_(index),
-      userLockedModifiers_(state.lockedMods), userLockedGroup_(state.lockedGroup),
+    : connection_(connection),
+      client_(connection, [&escape](const xcb_generic_event_t& event) { escape.notice(event); }),
+      index_(index), userLockedModifiers_(state.lockedMods), userLockedGroup_(state.lockedGroup),
       group_(state.group), record_{state.lockedMods, state.lockedGroup, state.lockedGroup, {}},
       recordFile_(recordFile), warn_(warn) {
     keepRecord();
@@ -348,7 +350,7 @@ XKeyTyper::~XKeyTyper() {
     xcb_disconnect(connection_);
 }
 
-void XKeyTyper::typeText(std::u16string_view text) {
+void XKeyTyper::typeText(std::u16string_view text, std::stop_token stop) {
     const std::vector<xkb_keysym_t> keysyms = keymap::keysymsForText(text);
     if (keysyms.empty())
         return;
@@ -358,10 +360,12 @@ void XKeyTyper::typeText(std::u16string_view text) {
     const KeymapIndex index(keyboard->keymap.get());
     const auto plan = keymap::TypingPlan::forKeysyms(keysyms, index, keyboard->state->group,
                                                      index.spareKeycodes());
-    TypingSession session(connection_, index, *keyboard->state,
+    const auto escapeKey = index.strokeFor(XKB_KEY_Escape, keyboard->state->group);
+    EscapeWatch escape(connection_, static_cast<xcb_keycode_t>(escapeKey ? escapeKey->keycode : 0));
+    TypingSession session(connection_, index, *keyboard->state, escape,
                           recordFile_ ? &*recordFile_ : nullptr, warn_);
     for (const keymap::TypingStep& step : plan.steps) {
-        if (xcb_connection_has_error(connection_) != 0)
+        if (xcb_connection_has_error(connection_) != 0 || stop.stop_requested() || escape.pressed())
             break;
         std::visit(session, step);
     }

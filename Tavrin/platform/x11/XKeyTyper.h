@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -33,7 +34,9 @@ class XKeyTyper {
     XKeyTyper& operator=(const XKeyTyper&) = delete;
 
     // Types the text character by character and returns once the server has every key event.
-    void typeText(std::u16string_view text);
+    // It stops early, the keyboard given back, when asked to or when the user presses Escape on
+    // a keyboard.
+    void typeText(std::u16string_view text, std::stop_token stop = {});
     // Puts back what a text left changed when the run typing it ended before it (killed,
     // crashed), as its record names it; then the record goes.
     void restoreInterruptedText();
