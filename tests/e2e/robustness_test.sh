@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # What the user must never lose: a choice made just before the next press, a responsive
 # utility while a long text is typed, the tray menu's switch, a hand-written list and the
-# settings when their folder goes; a clean exit when the X server goes away, and the new
-# layout whole when the user switches it while a long text is typed.
+# settings when their folder goes; a clean exit when the X server goes away, the new layout
+# whole when the user switches it while a long text is typed, a long text stopped by Escape or
+# SIGTERM, and the keymap as it was after a kill in the middle of a text.
 # Usage: robustness_test.sh TAVRIN_BINARY XPEER_BINARY
 set -u
 TAVRIN=$1
@@ -13,6 +14,8 @@ ID=7C9E6679-7425-40DE-944B-E07FC1F90AE7
 MARKER='{"id":"16FD2706-8BAF-433B-82EB-8C7FADA847DA","label":"Marker","action":{"insertText":{"_0":"Z"}}}'
 
 LONG='{"id":"'$ID'","label":"Long","action":{"insertText":{"_0":"'"$(e2e_long_text 1500)"'"}}}'
+LONGEST_LENGTH=10000
+LONGEST='{"id":"'$ID'","label":"Long","action":{"insertText":{"_0":"'"$(e2e_long_text $LONGEST_LENGTH)"'"}}}'
 
 start_with_rows() {
     [ -z "$1" ] || e2e_write_settings true 4 "[$1]"
@@ -122,6 +125,71 @@ test_layout_switched_while_typing() {
     e2e_expect_equal "the keymap after typing against a fresh $*" "$(e2e_keymap)" "$left"
 }
 
+# Killed in the middle of a long text, Tavrin leaves spare keys bound and may leave keys down;
+# started again, it puts back what its record names and lets go of the keys held through XTest,
+# but keeps a key the user has bound anew since ("rebound").
+test_killed_while_typing() {
+    start_with_rows "$LONG,$MARKER"
+    local before beforeKeys userKey keymap=e2e_keymap
+    before=$(e2e_keymap)
+    beforeKeys=$(xmodmap -pk)
+    e2e_start_typing 1 2
+    kill -KILL "$E2E_TAVRIN_PID"
+    wait "$E2E_TAVRIN_PID" 2>/dev/null
+    [ "$(e2e_keymap)" != "$before" ] || e2e_fail "the kill came after the text"
+    if [ "$1" = rebound ]; then
+        userKey=$(comm -13 <(sort <<<"$beforeKeys") <(xmodmap -pk | sort) | awk '{print $1; exit}')
+        xmodmap -e "keycode $userKey = x" || e2e_fail "xmodmap refused keycode $userKey"
+        before=$(awk -v key="$userKey" -v line="$(xmodmap -pk | awk -v key="$userKey" '$1 == key')" \
+            '$1 == key {$0 = line} 1' <<<"$beforeKeys")
+        keymap="xmodmap -pk"
+    fi
+    e2e_start_tavrin "$TAVRIN" || e2e_fail "tavrin did not start again"
+    e2e_wait_for "the keymap as before" eval '[ "$($keymap)" = "$before" ]' ||
+        e2e_fail "the keymap stays changed: $(diff <(echo "$before") <($keymap) | head -n 8)"
+    e2e_expect_equal "keys down through XTest" "" \
+        "$(xinput query-state "Virtual core XTEST keyboard" | grep '=down')"
+}
+
+now_us() { echo "${EPOCHREALTIME/./}"; }
+
+# Stopped in the middle of a long text, by Escape on the user's keyboard (not through XTest,
+# which is how Tavrin and xdotool type) or by SIGTERM, Tavrin types no more of it and gives the
+# keymap back; SIGTERM ends it far sooner than the rest of the text would take at its pace.
+test_stopped_in_a_long_text() {
+    start_with_rows "$LONGEST,$MARKER"
+    local before escape started presses rest_us stop_us status
+    before=$(e2e_keymap)
+    escape=$(xmodmap -pke | awk '$4 == "Escape" {print $2; exit}')
+    e2e_start_typing 1 2
+    started=$(now_us) presses=$(e2e_xev_key_presses)
+    e2e_wait_for "the pace of the text" eval '(($(e2e_xev_key_presses) >= presses + 300))'
+    rest_us=$((($(now_us) - started) * (LONGEST_LENGTH - $(e2e_xev_key_presses)) /
+        ($(e2e_xev_key_presses) - presses)))
+    started=$(now_us)
+    if [ "$1" = Escape ]; then
+        xdotool key Escape
+        presses=$(e2e_xev_key_presses)
+        e2e_wait_for "the text to go on after an Escape through XTest" \
+            eval '(($(e2e_xev_key_presses) >= presses + 300))' || e2e_fail "the text stopped"
+        "$E2E_XPEER" device-key press "$escape" && "$E2E_XPEER" device-key release "$escape" ||
+            e2e_fail "cannot press Escape on the keyboard"
+    else
+        kill -TERM "$E2E_TAVRIN_PID"
+        e2e_wait_for "tavrin to end" e2e_ended "$E2E_TAVRIN_PID"
+        stop_us=$(($(now_us) - started))
+        wait "$E2E_TAVRIN_PID"
+        status=$?
+        ((status == 0)) || e2e_fail "tavrin ended with status $status"
+        ((stop_us * 4 < rest_us)) ||
+            e2e_fail "tavrin took ${stop_us} µs to end, the rest of the text ${rest_us} µs"
+    fi
+    e2e_wait_quiet "$E2E_XEV_LOG" 1000
+    (($(e2e_xev_key_presses) < LONGEST_LENGTH / 2)) ||
+        e2e_fail "$(e2e_xev_key_presses) keys typed, the text went on"
+    e2e_expect_equal "the keymap" "$before" "$(e2e_keymap)"
+}
+
 e2e_init
 E2E_TIMEOUT=60
 e2e_run_test "a press within the typing delay" test_a_press_within_the_typing_delay
@@ -137,4 +205,10 @@ e2e_run_test "layout switched to de while typing" \
 # The Japanese layout binds two keycodes that are spare under the US one.
 e2e_run_test "layout switched to jp (spare keycodes taken) while typing" \
     test_layout_switched_while_typing -model jp106 -layout jp
+for stop in Escape SIGTERM; do
+    e2e_run_test "stopped by $stop in a long text" test_stopped_in_a_long_text "$stop"
+done
+for after in nothing rebound; do
+    e2e_run_test "killed while typing, started again ($after)" test_killed_while_typing "$after"
+done
 [ "${E2E_FAILED:-0}" -eq 0 ]

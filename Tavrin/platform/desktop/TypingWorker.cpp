@@ -5,6 +5,7 @@ namespace tavrin {
 TypingWorker::TypingWorker() : thread_([this] { run(); }) {}
 
 TypingWorker::~TypingWorker() {
+    stop_.request_stop();
     {
         const std::scoped_lock lock(mutex_);
         stopping_ = true;

@@ -4,6 +4,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <stop_token>
 #include <thread>
 
 namespace tavrin {
@@ -15,12 +16,14 @@ class TypingWorker {
     using Job = std::function<void()>;
 
     TypingWorker();
-    // Lets the job under way finish and drops the rest.
+    // Asks the job under way to stop, waits for it, and drops the rest.
     ~TypingWorker();
     TypingWorker(const TypingWorker&) = delete;
     TypingWorker& operator=(const TypingWorker&) = delete;
 
     void add(Job job);
+    // Set once the worker is going: a long job checks it to end early.
+    std::stop_token stopToken() const { return stop_.get_token(); }
 
   private:
     void run();
@@ -29,6 +32,7 @@ class TypingWorker {
     std::condition_variable wake_;
     std::deque<Job> jobs_;
     bool stopping_ = false;
+    std::stop_source stop_;
     std::thread thread_;
 };
 

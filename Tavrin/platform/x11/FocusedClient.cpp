@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <span>
 #include <unistd.h>
+#include <utility>
 
 namespace tavrin {
 namespace {
@@ -51,8 +52,9 @@ std::span<const std::uint32_t> propertyWords(const xcb_get_property_reply_t& pro
             std::min<std::size_t>(property.value_len, property.length)};
 }
 
-FocusedClient::FocusedClient(xcb_connection_t* connection)
-    : connection_(connection), protocols_(internAtom(connection, "WM_PROTOCOLS")),
+FocusedClient::FocusedClient(xcb_connection_t* connection, OtherEvents others)
+    : connection_(connection), others_(std::move(others)),
+      protocols_(internAtom(connection, "WM_PROTOCOLS")),
       ping_(internAtom(connection, "_NET_WM_PING")) {
     if (protocols_ == XCB_NONE || ping_ == XCB_NONE)
         return;
@@ -123,12 +125,12 @@ bool FocusedClient::awaitAnswer(std::uint32_t stamp,
                                 std::chrono::steady_clock::time_point deadline) {
     while (xcb_connection_has_error(connection_) == 0) {
         while (const XcbReply<xcb_generic_event_t> event{xcb_poll_for_event(connection_)}) {
-            if ((event->response_type & 0x7f) != XCB_CLIENT_MESSAGE)
-                continue;
             const auto* message = reinterpret_cast<const xcb_client_message_event_t*>(event.get());
-            if (message->type == protocols_ && message->format == 32 &&
+            if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE &&
+                message->type == protocols_ && message->format == 32 &&
                 message->data.data32[0] == ping_ && message->data.data32[1] == stamp)
                 return true;
+            others_(*event);
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());

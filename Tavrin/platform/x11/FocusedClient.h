@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <xcb/xcb.h>
 
@@ -16,8 +17,11 @@ std::span<const std::uint32_t> propertyWords(const xcb_get_property_reply_t& pro
 // before the ping has been turned into a character with the keymap the client knew then.
 class FocusedClient {
   public:
+    // Other events read while waiting for an answer go to others.
+    using OtherEvents = std::function<void(const xcb_generic_event_t&)>;
+
     // Finds the focused client; listens for answers on the root window while it lives.
-    explicit FocusedClient(xcb_connection_t* connection);
+    FocusedClient(xcb_connection_t* connection, OtherEvents others);
     ~FocusedClient();
     FocusedClient(const FocusedClient&) = delete;
     FocusedClient& operator=(const FocusedClient&) = delete;
@@ -32,6 +36,7 @@ class FocusedClient {
     bool awaitAnswer(std::uint32_t stamp, std::chrono::steady_clock::time_point deadline);
 
     xcb_connection_t* connection_;
+    OtherEvents others_;
     xcb_atom_t protocols_;
     xcb_atom_t ping_;
     xcb_window_t root_ = XCB_NONE;

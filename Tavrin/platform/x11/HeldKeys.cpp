@@ -1,10 +1,10 @@
 #include "platform/x11/HeldKeys.h"
 
+#include "platform/x11/XTestDevice.h"
 #include "platform/x11/XcbReply.h"
 
 #include <cstdlib>
 #include <memory>
-#include <string_view>
 #include <xcb/xinput.h>
 #include <xcb/xtest.h>
 
@@ -26,10 +26,7 @@ void appendHeldOn(xcb_connection_t* connection, const xcb_input_xi_device_info_t
         nullptr));
     if (!state)
         return;
-    const std::string_view name(
-        xcb_input_xi_device_info_name(&device),
-        static_cast<std::size_t>(xcb_input_xi_device_info_name_length(&device)));
-    const bool xtest = name.find("XTEST") != std::string_view::npos;
+    const bool xtest = isXTestDevice(device);
     for (auto classes = xcb_input_query_device_state_classes_iterator(state.get()); classes.rem > 0;
          xcb_input_input_state_next(&classes)) {
         if (classes.data->class_id != XCB_INPUT_INPUT_CLASS_KEY)
@@ -47,7 +44,7 @@ void appendHeldOn(xcb_connection_t* connection, const xcb_input_xi_device_info_t
 std::vector<HeldKey> read(xcb_connection_t* connection) {
     std::vector<HeldKey> held;
     XcbReply<xcb_input_xi_query_version_reply_t>(xcb_input_xi_query_version_reply(
-        connection, xcb_input_xi_query_version(connection, 2, 0), nullptr));
+        connection, xcb_input_xi_query_version(connection, 2, 2), nullptr));
     const XcbReply<xcb_input_xi_query_device_reply_t> devices(xcb_input_xi_query_device_reply(
         connection, xcb_input_xi_query_device(connection, XCB_INPUT_DEVICE_ALL), nullptr));
     if (!devices)

@@ -28,7 +28,13 @@ class XwaylandTap final : public ButtonTap {
 } // namespace
 
 X11Platform::X11Platform(const QString& storePath, const QString& programPath, bool underWayland)
-    : DesktopPlatform(storePath, programPath), underWayland_(underWayland) {}
+    : DesktopPlatform(storePath, programPath), underWayland_(underWayland) {
+    // An earlier run may have ended in the middle of a text, its changes to the keymap in place.
+    typing_.add([this] {
+        if (XKeyTyper* keys = typer())
+            keys->restoreInterruptedText();
+    });
+}
 
 X11Platform::~X11Platform() = default;
 
@@ -70,7 +76,7 @@ void X11Platform::postKeyboardEvent(const KeyboardEvent& event) {
         // The whole text goes with the key-down.
         typing_.add([this, text = event.text] {
             if (XKeyTyper* keys = typer())
-                keys->typeText(text);
+                keys->typeText(text, typing_.stopToken());
         });
     }
 }
@@ -82,7 +88,8 @@ void X11Platform::whenKeyboardIdle(std::function<void()> done) {
 // Asked again for every job: the display may offer XTEST later, or come back.
 XKeyTyper* X11Platform::typer() {
     if (!typer_)
-        typer_ = XKeyTyper::create();
+        typer_ = XKeyTyper::create(
+            [](const std::string& warning) { qCWarning(lcX11, "%s", warning.c_str()); });
     if (!typer_ && !typerMissingTold_)
         qCWarning(lcX11, "cannot type: no connection to an X display offering XTEST and XKB");
     typerMissingTold_ = !typer_;

@@ -1,7 +1,10 @@
 #include "platform/x11/XKeyTyper.h"
 
+#include "platform/x11/EscapeWatch.h"
 #include "platform/x11/FocusedClient.h"
 #include "platform/x11/HeldKeys.h"
+#include "platform/x11/KeymapEdit.h"
+#include "platform/x11/TypingRecordFile.h"
 #include "platform/x11/XcbReply.h"
 #include "platform/xkb/KeySymMaps.h"
 #include "platform/xkb/KeymapIndex.h"
@@ -27,8 +30,8 @@
 #include <cstdlib>
 #include <map>
 #include <optional>
-#include <span>
 #include <thread>
+#include <utility>
 #include <vector>
 #include <xkbcommon/xkbcommon-x11.h>
 
@@ -38,7 +41,6 @@ namespace {
 using namespace std::chrono_literals;
 using keymap::KeymapIndex;
 using keymap::KeyStroke;
-using keymap::KeySymMaps;
 using keymap::Rebinding;
 using KeyMap = keymap::KeySymMaps::KeyMap;
 using Keysyms = std::array<xkb_keysym_t, 2>;
@@ -87,38 +89,14 @@ std::optional<Keyboard> currentKeyboard(xkb_context* context, xcb_connection_t* 
     return keyboard;
 }
 
-// The server's keysym maps of the keys first..last, and the keyboard's keycode range.
-struct ServerKeySymMaps {
-    KeySymMaps maps;
-    xcb_keycode_t minKeycode;
-    xcb_keycode_t maxKeycode;
-};
-
-std::optional<ServerKeySymMaps> readKeySymMaps(xcb_connection_t* connection, xcb_keycode_t first,
-                                               xcb_keycode_t last) {
-    const auto count = static_cast<std::uint8_t>(last - first + 1);
-    const XcbReply<xcb_xkb_get_map_reply_t> reply(xcb_xkb_get_map_reply(
-        connection,
-        xcb_xkb_get_map(connection, XCB_XKB_ID_USE_CORE_KBD, 0, XCB_XKB_MAP_PART_KEY_SYMS, 0, 0,
-                        first, count, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0),
-        nullptr));
-    if (!reply || reply->firstKeySym != first || reply->nKeySyms != count)
-        return std::nullopt;
-    const auto* data = static_cast<const std::uint8_t*>(xcb_xkb_get_map_map(reply.get()));
-    const std::size_t size = 32 + std::size_t{reply->length} * 4 - sizeof *reply;
-    auto maps = KeySymMaps::parse(first, count, {data, size});
-    if (!maps)
-        return std::nullopt;
-    return ServerKeySymMaps{std::move(*maps), reply->minKeyCode, reply->maxKeyCode};
-}
-
 // One text's typing. It puts the keyboard into a plain state (no modifier held, locked or
 // latched) for the text and gives the user's state and keymap back when it ends, also when the
 // typing stops early.
 class TypingSession {
   public:
     TypingSession(xcb_connection_t* connection, const KeymapIndex& index,
-                  const xcb_xkb_get_state_reply_t& state);
+                  const xcb_xkb_get_state_reply_t& state, EscapeWatch& escape,
+                  const TypingRecordFile* recordFile, const XKeyTyper::Warn& warn);
     ~TypingSession();
     TypingSession(const TypingSession&) = delete;
     TypingSession& operator=(const TypingSession&) = delete;
@@ -132,6 +110,7 @@ class TypingSession {
     void lockGroup(std::uint8_t group);
     void letClientCatchUp();
     void writeBindings(const std::map<xkb_keycode_t, std::optional<Keysyms>>& changes);
+    void keepRecord();
 
     xcb_connection_t* connection_;
     FocusedClient client_;
@@ -149,13 +128,22 @@ class TypingSession {
     };
     std::map<xkb_keycode_t, Binding> bound_;
     int eventsSinceChange_ = 0;
+    // Written before each change, for the next run should this one end before the text.
+    TypingRecord record_;
+    const TypingRecordFile* recordFile_;
+    const XKeyTyper::Warn& warn_;
+    bool recordFailureTold_ = false;
 };
 
 TypingSession::TypingSession(xcb_connection_t* connection, const KeymapIndex& index,
-                             const xcb_xkb_get_state_reply_t& state)
-    : connection_(connection), client_(connection), index_(index),
-      userLockedModifiers_(state.lockedMods), userLockedGroup_(state.lockedGroup),
-      group_(state.group) {
+                             const xcb_xkb_get_state_reply_t& state, EscapeWatch& escape,
+                             const TypingRecordFile* recordFile, const XKeyTyper::Warn& warn)
+    : connection_(connection),
+      client_(connection, [&escape](const xcb_generic_event_t& event) { escape.notice(event); }),
+      index_(index), userLockedModifiers_(state.lockedMods), userLockedGroup_(state.lockedGroup),
+      group_(state.group), record_{state.lockedMods, state.lockedGroup, state.lockedGroup, {}},
+      recordFile_(recordFile), warn_(warn) {
+    keepRecord();
     // Held on a keyboard, a modifier is let go for good: pressed again through XTest, it would
     // stay down there once the user lets go of the real key.
     for (const HeldKey& key : heldKeys::read(connection_)) {
@@ -188,6 +176,8 @@ TypingSession::~TypingSession() {
     // The server told this connection of every mapping change too.
     while (XcbReply<xcb_generic_event_t>(xcb_poll_for_event(connection_))) {
     }
+    if (recordFile_)
+        recordFile_->remove();
 }
 
 void TypingSession::operator()(const Rebinding& rebinding) {
@@ -238,6 +228,8 @@ void TypingSession::holdModifiers(xkb_mod_mask_t modifiers, xkb_layout_index_t g
 }
 
 void TypingSession::lockGroup(std::uint8_t group) {
+    record_.typingGroup = group;
+    keepRecord();
     xcb_xkb_latch_lock_state(connection_, XCB_XKB_ID_USE_CORE_KBD, 0, 0, true, group, 0, false, 0);
     group_ = group;
 }
@@ -250,52 +242,88 @@ void TypingSession::letClientCatchUp() {
 }
 
 // Binds keys to keysyms, or gives them back what they held (no keysyms), in one request for the
-// span of keys. Reading and writing under a server grab keeps a keymap loaded meanwhile (the user
-// switching layouts) whole: a key is bound only while it is free or still holds what was put
-// there, and given back only in that case too.
+// span of keys. A key is bound only while it is free or still holds what was put there, and given
+// back only in that case too.
 void TypingSession::writeBindings(const std::map<xkb_keycode_t, std::optional<Keysyms>>& changes) {
     if (changes.empty())
         return;
-    xcb_grab_server(connection_);
-    const auto current =
-        readKeySymMaps(connection_, static_cast<xcb_keycode_t>(changes.begin()->first),
-                       static_cast<xcb_keycode_t>(changes.rbegin()->first));
-    std::map<xkb_keycode_t, KeyMap> replaced;
+    KeymapEdit edit(connection_, static_cast<xcb_keycode_t>(changes.begin()->first),
+                    static_cast<xcb_keycode_t>(changes.rbegin()->first));
+    const auto before = bound_;
     for (const auto& [keycode, keysyms] : changes) {
-        if (!current)
+        const KeyMap* now = edit.current(static_cast<xcb_keycode_t>(keycode));
+        if (!now)
             break;
-        const KeyMap& now = current->maps.at(keycode);
         const auto binding = bound_.find(keycode);
-        const bool ours = binding != bound_.end() && binding->second.bound == now;
+        const bool ours = binding != bound_.end() && binding->second.bound == *now;
         if (binding != bound_.end() && !ours) {
             bound_.erase(binding);
-        } else if (keysyms && (ours || now.keysyms.empty())) {
-            const KeyMap original = ours ? binding->second.original : now;
-            replaced[keycode] = KeyMap::holding(*keysyms);
-            bound_[keycode] = {original, replaced[keycode]};
+        } else if (keysyms && (ours || now->keysyms.empty())) {
+            const KeyMap original = ours ? binding->second.original : *now;
+            bound_[keycode] = {original, KeyMap::holding(*keysyms)};
+            edit.replace(static_cast<xcb_keycode_t>(keycode), bound_[keycode].bound);
         } else if (!keysyms && ours) {
-            replaced[keycode] = binding->second.original;
+            edit.replace(static_cast<xcb_keycode_t>(keycode), binding->second.original);
             bound_.erase(binding);
         }
     }
-    if (!replaced.empty()) {
-        const KeySymMaps::Encoded encoded = current->maps.encode(replaced);
-        const auto first = static_cast<xcb_keycode_t>(current->maps.firstKeycode());
-        const auto count = static_cast<std::uint8_t>(current->maps.lastKeycode() -
-                                                     current->maps.firstKeycode() + 1);
-        xcb_xkb_set_map(connection_, XCB_XKB_ID_USE_CORE_KBD, XCB_XKB_MAP_PART_KEY_SYMS, 0,
-                        current->minKeycode, current->maxKeycode, 0, 0, first, count,
-                        encoded.keysymCount, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                        encoded.bytes.data());
-        eventsSinceChange_ = 0;
+    if (!edit.changes())
+        return;
+    // Until the change has reached the server, a key holds either its old binding or its new one.
+    record_.bindings.clear();
+    for (const auto* keys : {&before, &std::as_const(bound_)}) {
+        for (const auto& [keycode, binding] : *keys) {
+            const TypingRecord::Binding named{keycode, binding.original, binding.bound};
+            if (std::ranges::find(record_.bindings, named) == record_.bindings.end())
+                record_.bindings.push_back(named);
+        }
     }
-    xcb_ungrab_server(connection_);
-    xcb_flush(connection_);
+    keepRecord();
+    edit.write();
+    eventsSinceChange_ = 0;
+}
+
+void TypingSession::keepRecord() {
+    if (!recordFile_ || recordFile_->write(record_) || recordFailureTold_)
+        return;
+    warn_("cannot write " + recordFile_->path() +
+          ": should Tavrin end before this text, the keymap stays changed");
+    recordFailureTold_ = true;
+}
+
+// Puts back what a run that ended before its text had changed, where the keys still hold what
+// it put there: a key the user has bound anew since keeps the user's binding.
+void putBack(xcb_connection_t* connection, const TypingRecord& record) {
+    if (!record.bindings.empty()) {
+        const auto [first, last] =
+            std::ranges::minmax(record.bindings, {}, [](const TypingRecord::Binding& binding) {
+                return binding.keycode;
+            });
+        KeymapEdit edit(connection, static_cast<xcb_keycode_t>(first.keycode),
+                        static_cast<xcb_keycode_t>(last.keycode));
+        for (const TypingRecord::Binding& binding : record.bindings) {
+            const KeyMap* now = edit.current(static_cast<xcb_keycode_t>(binding.keycode));
+            if (now && *now == binding.bound)
+                edit.replace(static_cast<xcb_keycode_t>(binding.keycode), binding.original);
+        }
+        edit.write();
+    }
+    const XcbReply<xcb_xkb_get_state_reply_t> state(xcb_xkb_get_state_reply(
+        connection, xcb_xkb_get_state(connection, XCB_XKB_ID_USE_CORE_KBD), nullptr));
+    const bool groupLeftLocked = state && state->lockedGroup == record.typingGroup;
+    xcb_xkb_latch_lock_state(connection, XCB_XKB_ID_USE_CORE_KBD, record.lockedModifiers,
+                             record.lockedModifiers, groupLeftLocked, record.lockedGroup, 0, false,
+                             0);
+    for (const HeldKey& key : heldKeys::read(connection)) {
+        if (key.onXTestDevice)
+            heldKeys::release(connection, key);
+    }
+    roundTrip(connection);
 }
 
 } // namespace
 
-std::unique_ptr<XKeyTyper> XKeyTyper::create() {
+std::unique_ptr<XKeyTyper> XKeyTyper::create(Warn warn) {
     xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
     const xcb_query_extension_reply_t* xtest =
         xcb_connection_has_error(connection) ? nullptr
@@ -311,18 +339,25 @@ std::unique_ptr<XKeyTyper> XKeyTyper::create() {
         xcb_disconnect(connection);
         return nullptr;
     }
-    return std::unique_ptr<XKeyTyper>(new XKeyTyper(connection, context, keyboard));
+    auto recordFile = TypingRecordFile::forDisplay();
+    if (!recordFile)
+        warn("no runtime folder (XDG_RUNTIME_DIR): should Tavrin end before a text, the keymap "
+             "stays changed");
+    return std::unique_ptr<XKeyTyper>(
+        new XKeyTyper(connection, context, keyboard, std::move(recordFile), std::move(warn)));
 }
 
-XKeyTyper::XKeyTyper(xcb_connection_t* connection, xkb_context* context, std::int32_t keyboard)
-    : connection_(connection), context_(context), keyboard_(keyboard) {}
+XKeyTyper::XKeyTyper(xcb_connection_t* connection, xkb_context* context, std::int32_t keyboard,
+                     std::optional<TypingRecordFile> recordFile, Warn warn)
+    : connection_(connection), context_(context), keyboard_(keyboard),
+      recordFile_(std::move(recordFile)), warn_(std::move(warn)) {}
 
 XKeyTyper::~XKeyTyper() {
     xkb_context_unref(context_);
     xcb_disconnect(connection_);
 }
 
-void XKeyTyper::typeText(std::u16string_view text) {
+void XKeyTyper::typeText(std::u16string_view text, std::stop_token stop) {
     const std::vector<xkb_keysym_t> keysyms = keymap::keysymsForText(text);
     if (keysyms.empty())
         return;
@@ -332,12 +367,26 @@ void XKeyTyper::typeText(std::u16string_view text) {
     const KeymapIndex index(keyboard->keymap.get());
     const auto plan = keymap::TypingPlan::forKeysyms(keysyms, index, keyboard->state->group,
                                                      index.spareKeycodes());
-    TypingSession session(connection_, index, *keyboard->state);
+    const auto escapeKey = index.strokeFor(XKB_KEY_Escape, keyboard->state->group);
+    EscapeWatch escape(connection_, static_cast<xcb_keycode_t>(escapeKey ? escapeKey->keycode : 0));
+    TypingSession session(connection_, index, *keyboard->state, escape,
+                          recordFile_ ? &*recordFile_ : nullptr, warn_);
     for (const keymap::TypingStep& step : plan.steps) {
-        if (xcb_connection_has_error(connection_) != 0)
+        if (xcb_connection_has_error(connection_) != 0 || stop.stop_requested() || escape.pressed())
             break;
         std::visit(session, step);
     }
+}
+
+void XKeyTyper::restoreInterruptedText() {
+    const auto text = recordFile_ ? recordFile_->read() : std::nullopt;
+    if (!text)
+        return;
+    if (const auto record = TypingRecord::decode(*text))
+        putBack(connection_, *record);
+    else
+        warn_(recordFile_->path() + " is no record of a text: nothing put back");
+    recordFile_->remove();
 }
 
 void XKeyTyper::pressSpecialKey(SpecialKey key, bool down) {

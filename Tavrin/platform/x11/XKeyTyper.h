@@ -1,11 +1,15 @@
 #pragma once
 
 #include "SpecialKey.h"
+#include "platform/x11/TypingRecordFile.h"
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <stop_token>
+#include <string>
 #include <string_view>
 
 struct xcb_connection_t;
@@ -20,23 +24,34 @@ namespace tavrin {
 // works without Qt.
 class XKeyTyper {
   public:
-    // Nothing without a display (DISPLAY) offering XTEST and XKB.
-    static std::unique_ptr<XKeyTyper> create();
+    using Warn = std::function<void(const std::string&)>;
+
+    // Nothing without a display (DISPLAY) offering XTEST and XKB. What goes wrong later is told
+    // through warn.
+    static std::unique_ptr<XKeyTyper> create(Warn warn);
     ~XKeyTyper();
     XKeyTyper(const XKeyTyper&) = delete;
     XKeyTyper& operator=(const XKeyTyper&) = delete;
 
     // Types the text character by character and returns once the server has every key event.
-    void typeText(std::u16string_view text);
+    // It stops early, the keyboard given back, when asked to or when the user presses Escape on
+    // a keyboard.
+    void typeText(std::u16string_view text, std::stop_token stop = {});
+    // Puts back what a text left changed when the run typing it ended before it (killed,
+    // crashed), as its record names it; then the record goes.
+    void restoreInterruptedText();
     // Presses or releases one special key as it is, held modifiers included.
     void pressSpecialKey(SpecialKey key, bool down);
 
   private:
-    XKeyTyper(xcb_connection_t* connection, xkb_context* context, std::int32_t keyboard);
+    XKeyTyper(xcb_connection_t* connection, xkb_context* context, std::int32_t keyboard,
+              std::optional<TypingRecordFile> recordFile, Warn warn);
 
     xcb_connection_t* connection_;
     xkb_context* context_;
     std::int32_t keyboard_;
+    std::optional<TypingRecordFile> recordFile_;
+    Warn warn_;
     std::array<std::optional<std::uint8_t>, specialKey::allCases.size()> pressedSpecialKeys_;
 };
 

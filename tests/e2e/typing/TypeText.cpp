@@ -17,7 +17,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: tavrin_type_text FILE\n");
         return 1;
     }
-    auto typer = tavrin::XKeyTyper::create();
+    auto typer = tavrin::XKeyTyper::create([](const std::string& warning) {
+        std::fprintf(stderr, "tavrin_type_text: %s\n", warning.c_str());
+    });
     if (!typer) {
         std::fprintf(stderr, "tavrin_type_text: no X display with XTEST\n");
         return 2;
