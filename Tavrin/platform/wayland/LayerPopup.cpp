@@ -1,15 +1,9 @@
 #include "platform/wayland/LayerPopup.h"
 
+#include "platform/wayland/LayerSurface.h"
 #include "platform/wayland/WaylandConnection.h"
-// The layer-shell header names an argument "namespace", which C++ reserves.
-#define namespace namespace_
-#include "wlr-layer-shell-unstable-v1-client-protocol.h"
-#undef namespace
 
-#include <QPainter>
 #include <QStyle>
-#include <cerrno>
-#include <cstring>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>
@@ -20,18 +14,11 @@ namespace tavrin {
 
 // The C callbacks of the protocol objects, forwarding to the popup.
 struct LayerPopupListeners {
-    static void configure(void* data, zwlr_layer_surface_v1*, std::uint32_t serial,
-                          std::uint32_t width, std::uint32_t height) {
-        static_cast<LayerPopup*>(data)->configure(serial, width, height);
-    }
-    static void closed(void* data, zwlr_layer_surface_v1*) {
-        static_cast<LayerPopup*>(data)->finish(std::nullopt);
-    }
-
-    static void enter(void* data, wl_pointer*, std::uint32_t serial, wl_surface*, wl_fixed_t x,
-                      wl_fixed_t y) {
+    static void enter(void* data, wl_pointer*, std::uint32_t serial, wl_surface* surface,
+                      wl_fixed_t x, wl_fixed_t y) {
         static_cast<LayerPopup*>(data)->showArrow(serial);
-        static_cast<LayerPopup*>(data)->pointerAt({wl_fixed_to_int(x), wl_fixed_to_int(y)});
+        static_cast<LayerPopup*>(data)->pointerEntered(surface,
+                                                       {wl_fixed_to_int(x), wl_fixed_to_int(y)});
     }
     static void leave(void*, wl_pointer*, std::uint32_t, wl_surface*) {}
     static void motion(void* data, wl_pointer*, std::uint32_t, wl_fixed_t x, wl_fixed_t y) {
@@ -71,13 +58,6 @@ struct LayerPopupListeners {
     }
     static void repeatInfo(void*, wl_keyboard*, std::int32_t, std::int32_t) {}
 
-    static void surfaceEnter(void* data, wl_surface*, wl_output* output) {
-        static_cast<LayerPopup*>(data)->outputEntered(output);
-    }
-    static void surfaceLeave(void*, wl_surface*, wl_output*) {}
-
-    static constexpr zwlr_layer_surface_v1_listener layerSurface{configure, closed};
-    static constexpr wl_surface_listener surface{surfaceEnter, surfaceLeave};
     static constexpr wl_pointer_listener pointer{enter,        leave,       motion,     button,
                                                  axis,         frame,       axisSource, axisStop,
                                                  axisDiscrete, axisValue120};
@@ -105,20 +85,16 @@ LayerPopup::LayerPopup(WaylandConnection& connection, const std::vector<PopupRow
     menu_.ensurePolished();
     menu_.resize(menu_.sizeHint());
 
-    surface_ = wl_compositor_create_surface(connection_.compositor());
-    wl_surface_add_listener(surface_, &LayerPopupListeners::surface, this);
-    layerSurface_ =
-        zwlr_layer_shell_v1_get_layer_surface(connection_.layerShell(), surface_, nullptr,
-                                              ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "tavrin-popup");
-    zwlr_layer_surface_v1_add_listener(layerSurface_, &LayerPopupListeners::layerSurface, this);
-    zwlr_layer_surface_v1_set_anchor(
-        layerSurface_, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM |
-                           ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
-    zwlr_layer_surface_v1_set_size(layerSurface_, 0, 0);
-    // Over panels too: the pointer may be anywhere on the output.
-    zwlr_layer_surface_v1_set_exclusive_zone(layerSurface_, -1);
-    zwlr_layer_surface_v1_set_keyboard_interactivity(layerSurface_, 1);
-    wl_surface_commit(surface_);
+    // On every output: the pointer may be on any of them, and only the surface it enters learns
+    // where it is.
+    std::vector<wl_output*> outputs = connection_.outputs();
+    if (outputs.empty())
+        outputs.push_back(nullptr);
+    for (wl_output* output : outputs)
+        surfaces_.push_back(std::make_unique<LayerSurface>(
+            connection_, output,
+            [this, index = surfaces_.size()] { surfaceChanged(surfaces_[index].get()); },
+            [this] { finish(std::nullopt); }));
 
     pointer_ = wl_seat_get_pointer(connection_.seat());
     wl_pointer_add_listener(pointer_, &LayerPopupListeners::pointer, this);
@@ -141,12 +117,12 @@ LayerPopup::LayerPopup(WaylandConnection& connection, const std::vector<PopupRow
     QObject::connect(&keyboardWait_, &QTimer::timeout, &keyboardWait_,
                      [this] { keyboardEntered(); });
     keyboardWait_.start();
-    // The compositor puts the surface on the output it deems focused; a pointer on another one
-    // never enters it, and an invisible popup must not keep the keyboard.
+    // A pointer that enters none of the surfaces (an output the compositor has not told of yet)
+    // leaves the popup invisible, and an invisible popup must not keep the keyboard.
     pointerWait_.setSingleShot(true);
     pointerWait_.setInterval(1000);
     QObject::connect(&pointerWait_, &QTimer::timeout, &pointerWait_, [this] {
-        qCWarning(lcWayland) << "The pointer never entered the popup (on another output?)";
+        qCWarning(lcWayland) << "The pointer never entered the popup (on an unknown output?)";
         finish(std::nullopt);
     });
     pointerWait_.start();
@@ -192,87 +168,39 @@ LayerPopup::~LayerPopup() {
         wl_pointer_release(pointer_);
     else
         wl_pointer_destroy(pointer_);
-    zwlr_layer_surface_v1_destroy(layerSurface_);
-    wl_surface_destroy(surface_);
     if (cursorSurface_)
         wl_surface_destroy(cursorSurface_);
-    if (buffer_)
-        wl_buffer_destroy(buffer_);
-    if (pixels_)
-        munmap(pixels_, pixelBytes_);
 }
 
-void LayerPopup::configure(std::uint32_t serial, std::uint32_t width, std::uint32_t height) {
-    zwlr_layer_surface_v1_ack_configure(layerSurface_, serial);
-    const QSize size(static_cast<int>(width), static_cast<int>(height));
-    if (!buffer_ || size != surfaceSize_) {
-        surfaceSize_ = size;
-        allocate();
-    }
-    if (pointerSeen_ && !origin_)
+void LayerPopup::surfaceChanged(LayerSurface* surface) {
+    if (surface == pointerSurface_ && !origin_)
         pointerAt(pointerPosition_);
-    draw();
-}
-
-// On a scaled output the rows are drawn at its resolution, not blown up.
-void LayerPopup::outputEntered(wl_output* output) {
-    const int scale = connection_.scaleOf(output);
-    if (scale == scale_)
-        return;
-    scale_ = scale;
-    if (buffer_) {
-        allocate();
+    if (surface == menuSurface_)
         draw();
-    }
+    else
+        surface->draw(menu_, std::nullopt);
 }
 
-void LayerPopup::allocate() {
-    if (buffer_)
-        wl_buffer_destroy(buffer_);
-    if (pixels_)
-        munmap(pixels_, pixelBytes_);
-    buffer_ = nullptr;
-    pixels_ = nullptr;
-    image_ = QImage();
-    const int width = surfaceSize_.width() * scale_;
-    const int height = surfaceSize_.height() * scale_;
-    const int stride = width * 4;
-    pixelBytes_ = static_cast<std::size_t>(stride) * static_cast<std::size_t>(height);
-    const int fd = memfd_create("tavrin-popup", MFD_CLOEXEC);
-    if (fd < 0 || pixelBytes_ == 0 || ftruncate(fd, static_cast<off_t>(pixelBytes_)) != 0) {
-        qCWarning(lcWayland) << "No memory for the popup's pixels:" << std::strerror(errno);
-        if (fd >= 0)
-            close(fd);
-        finish(std::nullopt);
-        return;
-    }
-    pixels_ = mmap(nullptr, pixelBytes_, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    if (pixels_ == MAP_FAILED) {
-        pixels_ = nullptr;
-        close(fd);
-        finish(std::nullopt);
-        return;
-    }
-    wl_shm_pool* pool = wl_shm_create_pool(connection_.shm(), fd, static_cast<int>(pixelBytes_));
-    buffer_ = wl_shm_pool_create_buffer(pool, 0, width, height, stride, WL_SHM_FORMAT_ARGB8888);
-    wl_shm_pool_destroy(pool);
-    close(fd);
-    // ARGB8888 is premultiplied and little-endian, as Qt's ARGB32_Premultiplied on this machine.
-    image_ = QImage(static_cast<uchar*>(pixels_), width, height, stride,
-                    QImage::Format_ARGB32_Premultiplied);
-    image_.setDevicePixelRatio(scale_);
+void LayerPopup::pointerEntered(wl_surface* surface, QPoint position) {
+    pointerSurface_ = nullptr;
+    for (const auto& layer : surfaces_)
+        if (layer->surface() == surface)
+            pointerSurface_ = layer.get();
+    pointerAt(position);
 }
 
 void LayerPopup::pointerAt(QPoint position) {
     pointerPosition_ = position;
-    pointerSeen_ = true;
     pointerWait_.stop();
-    if (!origin_ && !surfaceSize_.isEmpty()) {
+    if (!pointerSurface_)
+        return;
+    const QSize area = pointerSurface_->size();
+    if (!origin_ && !area.isEmpty()) {
         // At the pointer, moved back inside the output where the rows would cross its edge.
         const QSize size = menu_.size();
-        origin_ =
-            QPoint(std::max(0, std::min(position.x(), surfaceSize_.width() - size.width())),
-                   std::max(0, std::min(position.y(), surfaceSize_.height() - size.height())));
+        menuSurface_ = pointerSurface_;
+        origin_ = QPoint(std::max(0, std::min(position.x(), area.width() - size.width())),
+                         std::max(0, std::min(position.y(), area.height() - size.height())));
         draw();
         return;
     }
@@ -286,7 +214,8 @@ void LayerPopup::pointerAt(QPoint position) {
 }
 
 bool LayerPopup::onMenu(QPoint position) const {
-    return origin_ && keyboardFocused_ && QRect(*origin_, menu_.size()).contains(position);
+    return origin_ && keyboardFocused_ && pointerSurface_ == menuSurface_ &&
+           QRect(*origin_, menu_.size()).contains(position);
 }
 
 // A row is chosen by a press and a release on it: the press that opened the popup never
@@ -370,19 +299,10 @@ void LayerPopup::finish(std::optional<std::size_t> choice) {
 }
 
 void LayerPopup::draw() {
-    if (!buffer_)
+    if (!menuSurface_)
         return;
-    image_.fill(Qt::transparent);
-    if (origin_ && keyboardFocused_) {
-        QPainter painter(&image_);
-        menu_.render(&painter, *origin_);
-    }
-    wl_surface_set_buffer_scale(surface_, scale_);
-    wl_surface_attach(surface_, buffer_, 0, 0);
-    wl_surface_damage(surface_, 0, 0, surfaceSize_.width(), surfaceSize_.height());
-    wl_surface_commit(surface_);
-    wl_display_flush(connection_.display());
-    if (origin_ && keyboardFocused_ && !shownTold_) {
+    menuSurface_->draw(menu_, keyboardFocused_ ? origin_ : std::nullopt);
+    if (keyboardFocused_ && !shownTold_) {
         shownTold_ = true;
         // The benchmark times the press of the button to this line.
         qCDebug(lcWayland) << "popup shown";

@@ -4,7 +4,6 @@
 #include "platform/desktop/PopupMenu.h"
 
 #include <QEventLoop>
-#include <QImage>
 #include <QPoint>
 #include <QTimer>
 #include <cstddef>
@@ -12,23 +11,21 @@
 #include <optional>
 #include <vector>
 
-struct wl_buffer;
 struct wl_keyboard;
-struct wl_output;
 struct wl_pointer;
 struct wl_surface;
 struct xkb_context;
 struct xkb_keymap;
 struct xkb_state;
-struct zwlr_layer_surface_v1;
 
 namespace tavrin {
 
+class LayerSurface;
 class WaylandConnection;
 
-// The popup on a wlroots compositor: a transparent layer surface over the whole output on the
-// overlay layer, with the rows drawn by the shared popup menu at the pointer, which the surface
-// learns when the pointer enters it. A click outside the rows or Escape closes it.
+// The popup on a wlroots compositor: a transparent layer surface over each output, with the rows
+// drawn by the shared popup menu at the pointer on the surface the pointer enters first, which
+// tells where it is. A click outside the rows, on any output, or Escape closes it.
 class LayerPopup {
   public:
     // Shows the rows until one is chosen or the popup is dismissed; returns the chosen row once
@@ -42,9 +39,8 @@ class LayerPopup {
 
   private:
     LayerPopup(WaylandConnection& connection, const std::vector<PopupRow>& rows);
-    void configure(std::uint32_t serial, std::uint32_t width, std::uint32_t height);
-    void outputEntered(wl_output* output);
-    void allocate();
+    void surfaceChanged(LayerSurface* surface);
+    void pointerEntered(wl_surface* surface, QPoint position);
     void pointerAt(QPoint position);
     void showArrow(std::uint32_t serial);
     void button(bool pressed);
@@ -61,20 +57,14 @@ class LayerPopup {
     WaylandConnection& connection_;
     std::unique_ptr<QStyle> style_;
     PopupMenu menu_;
-    wl_surface* surface_ = nullptr;
-    zwlr_layer_surface_v1* layerSurface_ = nullptr;
+    std::vector<std::unique_ptr<LayerSurface>> surfaces_; // one for each output
+    LayerSurface* menuSurface_ = nullptr;    // where the rows are, once the pointer is known
+    LayerSurface* pointerSurface_ = nullptr; // where the pointer is now
     wl_pointer* pointer_ = nullptr;
     wl_keyboard* keyboard_ = nullptr;
-    wl_buffer* buffer_ = nullptr;
     wl_surface* cursorSurface_ = nullptr;
-    void* pixels_ = nullptr;
-    std::size_t pixelBytes_ = 0;
-    QImage image_;
-    QSize surfaceSize_; // in the output's logical pixels
-    int scale_ = 1;
-    std::optional<QPoint> origin_; // the rows' top left corner, once the pointer is known
+    std::optional<QPoint> origin_; // the rows' top left corner on the menu's surface
     QPoint pointerPosition_;
-    bool pointerSeen_ = false;
     bool keyboardFocused_ = false;
     bool shownTold_ = false;
     QTimer keyboardWait_;

@@ -110,6 +110,7 @@ void WaylandConnection::global(void* data, wl_registry* registry, std::uint32_t 
             [](void*, wl_output*, const char*) {}};
         wl_output_add_listener(output, &listener, self);
         self->outputScales_.emplace(output, 1);
+        self->outputNames_.emplace(name, output);
     } else if (is(zwlr_layer_shell_v1_interface) && !self->layerShell_)
         self->layerShell_ =
             bind<zwlr_layer_shell_v1>(registry, name, &zwlr_layer_shell_v1_interface, version, 3);
@@ -118,10 +119,26 @@ void WaylandConnection::global(void* data, wl_registry* registry, std::uint32_t 
             registry, name, &zwp_virtual_keyboard_manager_v1_interface, version, 1);
 }
 
-void WaylandConnection::globalRemove(void*, wl_registry*, std::uint32_t) {}
+// An output unplugged: no popup may ask for a surface on it.
+void WaylandConnection::globalRemove(void* data, wl_registry*, std::uint32_t name) {
+    auto* self = static_cast<WaylandConnection*>(data);
+    const auto found = self->outputNames_.find(name);
+    if (found == self->outputNames_.end())
+        return;
+    self->outputScales_.erase(found->second);
+    wl_output_destroy(found->second);
+    self->outputNames_.erase(found);
+}
 
 void WaylandConnection::outputScale(void* data, wl_output* output, std::int32_t factor) {
     static_cast<WaylandConnection*>(data)->outputScales_[output] = std::max(1, factor);
+}
+
+std::vector<wl_output*> WaylandConnection::outputs() const {
+    std::vector<wl_output*> all;
+    for (const auto& [output, scale] : outputScales_)
+        all.push_back(output);
+    return all;
 }
 
 int WaylandConnection::scaleOf(wl_output* output) const {

@@ -52,6 +52,7 @@ class WaylandConnection {
     zwp_virtual_keyboard_manager_v1* keyboardManager() const { return keyboardManager_; }
     // The output's scale factor (1 when unknown).
     int scaleOf(wl_output* output) const;
+    std::vector<wl_output*> outputs() const;
     // The arrow of the user's cursor theme, loaded once; nothing without a theme.
     wl_cursor* arrowCursor();
 
@@ -72,6 +73,7 @@ class WaylandConnection {
     zwp_virtual_keyboard_manager_v1* keyboardManager_ = nullptr;
     wl_cursor_theme* cursorTheme_ = nullptr;
     std::map<wl_output*, int> outputScales_;
+    std::map<std::uint32_t, wl_output*> outputNames_; // the registry's names, to see them go
     std::unique_ptr<QSocketNotifier> notifier_;
     QMetaObject::Connection flushBeforeSleep_;
 };

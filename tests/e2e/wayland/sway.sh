@@ -3,7 +3,8 @@
 #   sway_as_user "$0" "$@"   when run as root: re-runs the script as an unprivileged user
 #                            (created when missing), since sway refuses to run as root, from
 #                            copies of it, the harness and the files among its arguments
-#   sway_start               headless sway on a 1280x800 output; exports WAYLAND_DISPLAY and
+#   sway_start [OUTPUTS]     headless sway on a 1280x800 output (with 2, a second one of
+#                            1280x800 at scale 2 right of it); exports WAYLAND_DISPLAY and
 #                            SWAYSOCK, drops DISPLAY
 
 SWAY_TEST_USER=${SWAY_TEST_USER:-tavrin-e2e}
@@ -44,7 +45,8 @@ xwayland disable
 focus_follows_mouse no
 default_border none
 CONFIG
-    env WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+    [ "${1:-1}" = 1 ] || echo 'output HEADLESS-2 resolution 1280x800 position 1280 0 scale 2' >>"$config"
+    env WLR_BACKENDS=headless WLR_HEADLESS_OUTPUTS="${1:-1}" WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
         sway -d --config "$config" >"$E2E_DIR/sway.log" 2>&1 &
     E2E_PIDS+=($!)
     SWAY_PID=$!

@@ -2,7 +2,8 @@
 //   wlpeer             the user at the seat: a virtual pointer and keyboard held open for the
 //                      whole run, driven by lines on standard input, each answered with "ok" and
 //                      the monotonic clock's milliseconds when it was sent, once the compositor
-//                      has it: move X Y | press B | release B | click B (X numbering) | key NAME
+//                      has it: move X Y [LAYOUT_WIDTH LAYOUT_HEIGHT] | press B | release B |
+//                      click B (X numbering) | key NAME
 //   wlpeer field FILE  the application in front: a Qt text field that prints "press N" /
 //                      "release N" for every button reaching it and keeps its text in FILE
 //   wlpeer type FILE   types the text of FILE through Tavrin's virtual keyboard, as after a
@@ -91,7 +92,12 @@ int user() {
         int x = 0, y = 0;
         words >> command;
         if (command == "move" && words >> x >> y) {
-            zwlr_virtual_pointer_v1_motion_absolute(pointer, now(), x, y, 1280, 800);
+            // Over the whole layout, which is one 1280x800 output unless told otherwise.
+            int width = 1280, height = 800;
+            words >> width >> height;
+            zwlr_virtual_pointer_v1_motion_absolute(
+                pointer, now(), static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y),
+                static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height));
         } else if (command == "key" && words >> name && keys.contains(name)) {
             for (const auto state : {WL_KEYBOARD_KEY_STATE_PRESSED, WL_KEYBOARD_KEY_STATE_RELEASED})
                 zwp_virtual_keyboard_v1_key(keyboard, now(), keys.at(name), state);
