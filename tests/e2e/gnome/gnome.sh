@@ -54,6 +54,8 @@ gnome__overview() { [ "$(gnome__shell Get org.gnome.Shell OverviewActive)" = "(<
 
 gnome_stop() {
     [ -n "${GNOME_GROUP:-}" ] || return 0
+    # IBus may have left the group when the shell restarted it.
+    [ -z "${IBUS_ADDRESS:-}" ] || ibus exit >/dev/null 2>&1
     kill -TERM -- "-$GNOME_GROUP" 2>/dev/null
     e2e_wait_for "GNOME Shell to end" e2e_ended "$GNOME_GROUP" || kill -KILL -- "-$GNOME_GROUP"
     GNOME_GROUP=
