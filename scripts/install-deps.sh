@@ -10,7 +10,9 @@ build=(cmake ninja-build gcc g++ pkg-config qt6-base-dev qt6-svg-dev qt6-qpa-plu
 tests=(dbus libgtest-dev libgmock-dev xvfb x11-utils x11-xkb-utils x11-xserver-utils xkb-data xdotool xterm openbox
        trayer imagemagick fonts-wqy-microhei procps python3 perl jq
        mousepad featherpad chromium firefox-esr xclip xinput desktop-file-utils appstream mandoc
-       sway grim jq util-linux passwd)
+       sway grim jq util-linux passwd nodejs
+       gnome-shell dbus dbus-x11 libglib2.0-bin python3-gi gir1.2-gtk-4.0 gir1.2-gtk-3.0
+       gir1.2-ibus-1.0 ibus ibus-gtk3 ibus-gtk4 xwayland)
 packaging=(dpkg-dev file lintian)
 
 case "${1:-all}" in

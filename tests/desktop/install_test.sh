@@ -19,12 +19,15 @@ clean() { # WHAT COMMAND...
 DESTDIR=$root/dest cmake --install "$build" --prefix /usr >"$root/install.log" 2>&1 ||
     { cat "$root/install.log"; exit 1; }
 usr=$root/dest/usr
+gnome_extension=$(grep -q '^TAVRIN_GNOME:BOOL=ON' "$build/CMakeCache.txt" && echo yes)
 
 expected=$(printf '%s\n' bin/tavrin \
     share/applications/org.tavrin.Tavrin.desktop share/metainfo/org.tavrin.Tavrin.metainfo.xml \
     share/icons/hicolor/scalable/apps/tavrin.svg \
     share/icons/hicolor/{16x16,22x22,24x24,32x32,48x48}/apps/tavrin.png \
-    share/man/man1/tavrin.1.gz share/doc/tavrin/{changelog.gz,copyright,input-access.html} | sort)
+    share/man/man1/tavrin.1.gz share/doc/tavrin/{changelog.gz,copyright,input-access.html} \
+    ${gnome_extension:+share/gnome-shell/extensions/tavrin@tavrin.org/extension.js} \
+    ${gnome_extension:+share/gnome-shell/extensions/tavrin@tavrin.org/metadata.json} | sort)
 actual=$(cd "$usr" && find . ! -type d | sed 's|^\./||' | sort)
 [ "$actual" = "$expected" ] ||
     fail "installed files differ from the expected ones: $(diff <(echo "$expected") <(echo "$actual") | grep '^[<>]')"
@@ -34,6 +37,22 @@ metainfo=$usr/share/metainfo/org.tavrin.Tavrin.metainfo.xml
 { out=$(appstreamcli validate --no-net "$metainfo" 2>&1) && ! grep -q '^[EWI]:' <<<"$out"; } ||
     fail "metainfo: $out"
 clean "manual page" mandoc -T lint -W all "$usr/share/man/man1/tavrin.1.gz"
+
+# The GNOME Shell extension: its metadata names it and the shell versions its form serves, and
+# the code parses as that form (an ES module from GNOME 45 on, a script before).
+if [ -n "$gnome_extension" ]; then
+    extension=$usr/share/gnome-shell/extensions/tavrin@tavrin.org
+    versions=$(jq -r 'select(.uuid == "tavrin@tavrin.org") | ."shell-version" | join(" ")' \
+        "$extension/metadata.json" 2>&1) || fail "extension metadata: $versions"
+    if grep -q '^export default class' "$extension/extension.js"; then
+        [ "$versions" = "45 46 47 48" ] || fail "the ES module claims GNOME [$versions]"
+        cp "$extension/extension.js" "$root/extension.mjs"
+        clean "extension as an ES module" node --check "$root/extension.mjs"
+    else
+        [ "$versions" = "43 44" ] || fail "the script claims GNOME [$versions]"
+        clean "extension as a script" node --check "$extension/extension.js"
+    fi
+fi
 
 # One version everywhere: the program, the manual page, the metainfo and the changelog.
 for text in "$("$usr/bin/tavrin" --version)" "$(zcat "$usr/share/man/man1/tavrin.1.gz" | grep '^\.TH')" \
