@@ -5,7 +5,7 @@
 
 namespace tavrin {
 
-Q_LOGGING_CATEGORY(lcGnome, "tavrin.gnome")
+Q_LOGGING_CATEGORY(lcGnome, "tavrin.gnome", QtWarningMsg)
 
 GnomePlatform::GnomePlatform(const QString& storePath, const QString& programPath,
                              InstanceChannel* channel)
@@ -18,6 +18,8 @@ bool GnomePlatform::isTrusted() {
     // Said once per change: the check repeats every few seconds while it fails.
     if (trouble != reportedTrouble_ && !trouble.isEmpty())
         qCWarning(lcGnome, "%s", qPrintable(trouble));
+    else if (trouble != reportedTrouble_)
+        qCDebug(lcGnome, "the shell extension answers");
     reportedTrouble_ = trouble;
     return trouble.isEmpty();
 }

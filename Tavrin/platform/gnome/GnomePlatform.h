@@ -29,7 +29,7 @@ class GnomePlatform final : public DesktopPlatform {
 
   private:
     ShellExtension extension_;
-    QString reportedTrouble_;
+    std::optional<QString> reportedTrouble_;
 };
 
 } // namespace tavrin

@@ -139,6 +139,8 @@ std::optional<std::size_t> ShellExtension::runPopup(const std::vector<PopupRow>&
                   qPrintable(reply.errorMessage()));
     disconnect(gone);
     channel_->onPopupClosed({});
+    // The end-to-end test reads this line.
+    qCDebug(lcGnome, "popup closed: row %d", closedWith.value_or(-1));
     if (!closedWith || *closedWith < 0 || static_cast<std::size_t>(*closedWith) >= rows.size())
         return std::nullopt;
     return static_cast<std::size_t>(*closedWith);

@@ -25,6 +25,7 @@ gnome_start() {
         gsettings set org.gnome.shell disable-user-extensions false &&
             gsettings set org.gnome.shell enabled-extensions "[\"tavrin@tavrin.org\"]" &&
             gsettings set org.gnome.mutter center-new-windows true &&
+            gsettings set org.gnome.desktop.interface enable-animations false &&
             exec gnome-shell --headless --wayland --virtual-monitor 1280x800' \
         >"$E2E_DIR/shell.log" 2>&1 &
     GNOME_GROUP=$!

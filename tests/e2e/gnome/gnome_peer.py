@@ -1,33 +1,22 @@
 #!/usr/bin/python3
-"""The user and Tavrin's stand-in on a headless GNOME Shell, driven by lines on stdin; each
-command is answered by one line, "ok [RESULT]" or "error MESSAGE".
-
-As the user (Mutter's RemoteDesktop, one session for the whole run):
+"""The user on a headless GNOME Shell (Mutter's RemoteDesktop, one session for the whole run),
+driven by lines on stdin; each command is answered by one line, "ok [RESULT]" or "error MESSAGE":
   move X Y          the pointer to X,Y      click            the left button pressed and released
   button down|up    the left button only    key KEYSYM_NAME  a press and release
   area X Y W H      a digest of that screen area
-As Tavrin (owns org.tavrin.Tavrin; ROWS_JSON lists [symbol, label, "text:…" | "key:NAME"]):
-  popup             ShowPopup with the rows
-  closed            the row of the next PopupClosed not yet answered, once it has come; the
-                    chosen row's action is done through the extension first, as Tavrin does it
-Usage: gnome_peer.py ROWS_JSON"""
+  brightness X Y W H  the mean brightness of that screen area, 0 to 255"""
 import hashlib
-import json
-import sys
 import tempfile
 
-from gi.repository import Gio, GLib
+import gi
+
+gi.require_version('GdkPixbuf', '2.0')
+from gi.repository import GdkPixbuf, Gio, GLib  # noqa: E402
 
 BTN_LEFT = 0x110
 KEYSYMS = {'Down': 0xff54, 'Return': 0xff0d, 'Escape': 0xff1b, 'a': 0x61}
-TAVRIN_XML = '''<node><interface name="org.tavrin.Tavrin1">
-  <method name="PopupClosed"><arg name="row" type="i" direction="in"/></method>
-</interface></node>'''
 
 bus = Gio.bus_get_sync(Gio.BusType.SESSION)
-rows = json.load(open(sys.argv[1], encoding='utf-8'))
-closed = []
-waiting = []
 
 
 def call(name, path, interface, method, signature=None, *args):
@@ -40,42 +29,26 @@ def remote(method, signature, *args):
          method, signature, *args)
 
 
-def extension(method, signature, *args):
-    return call('org.tavrin.ShellExtension', '/org/tavrin/ShellExtension',
-                'org.tavrin.ShellExtension1', method, signature, *args)
-
-
-def area(x, y, width, height):
+def area(x, y, width, height, digest):
     # The shell lets only its known screenshot tools take pictures; this process owns one's name.
     with tempfile.NamedTemporaryFile(suffix='.png') as png:
         call('org.gnome.Shell.Screenshot', '/org/gnome/Shell/Screenshot',
              'org.gnome.Shell.Screenshot', 'ScreenshotArea', '(iiiibs)',
              x, y, width, height, False, png.name)
-        return hashlib.sha1(open(png.name, 'rb').read()).hexdigest()
+        return digest(png.name)
 
 
-def act(row):
-    kind, _, value = rows[row][2].partition(':')
-    if kind == 'text':
-        extension('TypeText', '(s)', value)
-    else:
-        extension('PressKey', '(sb)', value, True)
-        extension('PressKey', '(sb)', value, False)
+def sha1(path):
+    return hashlib.sha1(open(path, 'rb').read()).hexdigest()
 
 
-def on_tavrin_call(connection, sender, path, interface, method, params, invocation):
-    row = params.unpack()[0]
-    invocation.return_value(None)
-    if row >= 0:
-        act(row)
-    closed.append(row)
-    answer_closed()
-
-
-def answer_closed():
-    while waiting and closed:
-        waiting.pop(0)
-        reply(f'ok {closed.pop(0)}')
+def brightness(path):
+    pixels = GdkPixbuf.Pixbuf.new_from_file(path)
+    data, step = pixels.get_pixels(), pixels.get_n_channels()
+    values = [data[row * pixels.get_rowstride() + column * step + channel]
+              for row in range(pixels.get_height()) for column in range(pixels.get_width())
+              for channel in range(3)]
+    return sum(values) // len(values)
 
 
 def reply(line):
@@ -95,14 +68,8 @@ def run(words):
     elif words[0] == 'key':
         remote('NotifyKeyboardKeysym', '(ub)', KEYSYMS[words[1]], True)
         remote('NotifyKeyboardKeysym', '(ub)', KEYSYMS[words[1]], False)
-    elif words[0] == 'area':
-        return area(*map(int, words[1:5]))
-    elif words[0] == 'popup':
-        extension('ShowPopup', '(a(ss))', [(symbol, label) for symbol, label, _ in rows])
-    elif words[0] == 'closed':
-        waiting.append(True)
-        answer_closed()
-        return None
+    elif words[0] in ('area', 'brightness'):
+        return area(*map(int, words[1:5]), sha1 if words[0] == 'area' else brightness)
     return ''
 
 
@@ -113,18 +80,14 @@ def on_line(stream, result):
         return
     try:
         result = run(line.split())
-        if result is not None:
-            reply(f'ok {result}'.rstrip())
+        reply(f'ok {result}'.rstrip())
     except (GLib.Error, KeyError, IndexError, ValueError) as e:
         reply(f'error {e}')
     stream.read_line_async(GLib.PRIORITY_DEFAULT, None, on_line)
 
 
-bus.register_object('/org/tavrin/Tavrin', Gio.DBusNodeInfo.new_for_xml(TAVRIN_XML).interfaces[0],
-                    on_tavrin_call)
-for name in ('org.tavrin.Tavrin', 'org.gnome.Screenshot'):
-    call('org.freedesktop.DBus', '/org/freedesktop/DBus', 'org.freedesktop.DBus', 'RequestName',
-         '(su)', name, 4)
+call('org.freedesktop.DBus', '/org/freedesktop/DBus', 'org.freedesktop.DBus', 'RequestName',
+     '(su)', 'org.gnome.Screenshot', 4)
 session = call('org.gnome.Mutter.RemoteDesktop', '/org/gnome/Mutter/RemoteDesktop',
                'org.gnome.Mutter.RemoteDesktop', 'CreateSession')[0]
 remote('Start', None)

@@ -68,14 +68,19 @@ function callTavrin(row) {
         });
 }
 
+// A text of one line whatever it holds: a row's symbol is the whole text it types.
+function oneLine(text, style) {
+    const label = new St.Label({text, style, y_align: Clutter.ActorAlign.CENTER});
+    label.clutter_text.single_line_mode = true;
+    return label;
+}
+
 // Rows of two literal texts: the symbol centred in the first 24 px, the label from 26 px.
 function addRow(menu, symbol, label) {
     const item = new PopupMenu.PopupBaseMenuItem({style_class: 'popup-menu-item'});
     item.set_style('padding-left: 0; spacing: 2px;');
-    item.add_child(new St.Label({
-        text: symbol, style: 'width: 24px; text-align: center;', y_align: Clutter.ActorAlign.CENTER,
-    }));
-    item.add_child(new St.Label({text: label, y_align: Clutter.ActorAlign.CENTER}));
+    item.add_child(oneLine(symbol, 'width: 24px; text-align: center;'));
+    item.add_child(oneLine(label, ''));
     menu.addMenuItem(item);
     return item;
 }
