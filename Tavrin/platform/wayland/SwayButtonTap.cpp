@@ -1,6 +1,8 @@
 #include "platform/wayland/SwayButtonTap.h"
 
 #include "platform/wayland/SwayBindings.h"
+#include "platform/wayland/SwayConfigFileSystem.h"
+#include "platform/wayland/SwayConfigReader.h"
 #include "platform/wayland/SwayIpc.h"
 #include "platform/wayland/SwayIpcSocket.h"
 #include "platform/wayland/WaylandConnection.h"
@@ -96,7 +98,17 @@ bool SwayButtonTap::run(const std::string& command) {
 std::set<int> SwayButtonTap::buttonsTheUserBound() {
     const auto reply = commands_->request(swayIpc::getConfig, "", replyTimeout);
     const auto text = reply ? swayIpc::configText(reply->payload) : std::nullopt;
-    return text ? swayBindings::buttonsBoundIn(*text) : std::set<int>{};
+    const SwayConfigFileSystem files;
+    const auto commands =
+        text
+            ? SwayConfigReader(files).read(*text, SwayConfigFileSystem::mainPath(commands_->peer()))
+            : std::nullopt;
+    if (commands)
+        return swayBindings::buttonsBoundIn(*commands);
+    if (!commands_->broken())
+        qCWarning(lcWayland) << "Part of sway's configuration cannot be read; every button it"
+                             << "might bind counts as bound";
+    return swayBindings::spareButtons();
 }
 
 void SwayButtonTap::setEnabled(bool enabled, const WatchedButtons& buttons) {

@@ -168,8 +168,12 @@ users_binding_ran() {
     e2e_wait_for "the user's binding to run" rm "$E2E_DIR/ran" 2>/dev/null || e2e_fail "$1"
 }
 
+# The user's binding sits in a file that sway's configuration includes, by a pattern relative
+# to its own folder, as Debian's default configuration includes config.d/*.
 test_the_users_own_binding_stays() {
-    echo "bindsym --whole-window button9 exec touch $E2E_DIR/ran" >>"$E2E_DIR/sway.config"
+    mkdir -p "$E2E_DIR/sway.d"
+    echo "bindsym --whole-window button9 exec touch $E2E_DIR/ran" >"$E2E_DIR/sway.d/user.conf"
+    echo "include sway.d/*" >>"$E2E_DIR/sway.config"
     swaymsg reload >/dev/null
     start_with true grep -q "Button 4 is bound in sway's configuration" "$E2E_DIR/tavrin.log"
     peer click 9

@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <iterator>
+#include <sstream>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -145,35 +147,13 @@ TEST(SwayBindings, OurCommandsNameTheButtonTheyCatch) {
         const std::string command = bind.substr(bind.find(" nop ") + 1);
         EXPECT_EQ(swayBindings::buttonOfCommand(command), button);
         // The same trigger in a user's configuration would be taken.
-        EXPECT_EQ(swayBindings::buttonsBoundIn(bind + "\n"), std::set<int>{button});
+        std::istringstream stream(bind);
+        const std::vector<std::string> words{std::istream_iterator<std::string>(stream), {}};
+        EXPECT_EQ(swayBindings::buttonsBoundIn({words}), std::set<int>{button});
     }
     EXPECT_EQ(swayBindings::spareButtons(), (std::set<int>{2, 3, 4, 5, 6, 7}));
     EXPECT_FALSE(swayBindings::buttonOfCommand("nop tavrin button 1"));
     EXPECT_FALSE(swayBindings::buttonOfCommand("exec tavrin button 4"));
-}
-
-TEST(SwayBindings, FindsTheUsersWholeWindowBindingsOfSpareButtons) {
-    struct Case {
-        const char* config;
-        std::set<int> bound;
-    };
-    const Case cases[] = {
-        {"bindsym --whole-window button9 exec foot", {4}},
-        {"  bindsym --whole-window BUTTON8 kill\n", {3}},
-        {"bindsym --whole-window BTN_EXTRA exec a\nbindcode --whole-window 274 exec b", {4, 2}},
-        {"bindsym --whole-window BTN_FORWARD exec a\nbindsym --whole-window --no-warn BTN_TASK x",
-         {5, 7}},
-        {"bindsym button9 exec foot", {}},                          // title bars only
-        {"bindsym --whole-window $mod+button9 exec foot", {}},      // with a modifier
-        {"bindsym --whole-window --release button9 exec foot", {}}, // on release
-        {"# bindsym --whole-window button9 exec foot", {}},
-        {"bindsym --whole-window button1 exec foot", {}}, // not a spare button
-        {"mode \"resize\" {\n  bindsym --whole-window button9 x\n}\nbindsym --whole-window "
-         "button8 y",
-         {3}},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(swayBindings::buttonsBoundIn(c.config), c.bound) << c.config;
 }
 
 } // namespace
