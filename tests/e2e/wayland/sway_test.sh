@@ -183,6 +183,8 @@ with_users_binding() {
 
 test_the_users_own_binding_stays() {
     start_with true grep -q "Button 4 is bound in sway's configuration" "$E2E_DIR/tavrin.log"
+    # Read, not taken for want of reading it.
+    ! grep -q "cannot be read" "$E2E_TAVRIN_LOG" || e2e_fail "the included file was not read"
     peer click 9
     users_binding_ran "tavrin replaced the user's binding"
     quit_tavrin TERM
