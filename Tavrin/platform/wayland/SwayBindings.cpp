@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <sstream>
-#include <vector>
+#include <span>
 
 namespace tavrin::swayBindings {
 namespace {
@@ -53,12 +52,70 @@ std::optional<int> buttonOfTrigger(std::string_view kind, std::string_view trigg
     return std::nullopt;
 }
 
-std::vector<std::string> words(const std::string& line) {
-    std::istringstream stream(line);
-    std::vector<std::string> result;
-    for (std::string word; stream >> word;)
-        result.push_back(word);
-    return result;
+bool isModifier(std::string_view name) {
+    static constexpr std::array<std::string_view, 13> modifiers{
+        "Shift", "Lock", "Caps", "Ctrl",  "Control", "Mod1",       "Alt",
+        "Mod2",  "Mod3", "Mod4", "Super", "Mod5",    "Mode_switch"};
+    return name.starts_with("Group") ||
+           std::any_of(modifiers.begin(), modifiers.end(),
+                       [name](std::string_view known) { return equalIgnoringCase(name, known); });
+}
+
+// The spare buttons one command of the default mode binds where ours would be, so that ours
+// would replace it. What is not understood takes its button, or every spare one when the
+// trigger is not understood either.
+std::optional<std::set<int>> buttonsTakenBy(std::span<const std::string> words) {
+    if (words.size() > 2 && words[0] == "mode") {
+        const std::size_t name = words[1] == "--pango_markup" ? 2 : 1;
+        const std::string_view mode = words[name];
+        const bool quoted =
+            mode.size() >= 2 && (mode[0] == '"' || mode[0] == '\'') && mode.back() == mode[0];
+        if ((quoted ? mode.substr(1, mode.size() - 2) : mode) != "default")
+            return std::nullopt;
+        return buttonsTakenBy(words.subspan(name + 1));
+    }
+    if (words.empty() || (words[0] != "bindsym" && words[0] != "bindcode"))
+        return std::nullopt;
+    bool unknownFlag = false;
+    bool unresolved = false; // a variable that was never set
+    bool wholeWindow = false;
+    bool elsewhere =
+        false; // on release, when locked or inhibited, from one device, part of a window
+    std::size_t index = 1;
+    for (; index < words.size() && words[index].starts_with("--"); ++index) {
+        const std::string& flag = words[index];
+        if (flag == "--whole-window")
+            wholeWindow = true;
+        else if (flag == "--release" || flag == "--locked" || flag == "--inhibited" ||
+                 flag == "--exclude-titlebar" ||
+                 (flag.starts_with("--input-device=") && flag != "--input-device=*"))
+            elsewhere = true;
+        else if (flag != "--border" && flag != "--to-code" && flag != "--no-warn" &&
+                 flag != "--no-repeat" && flag != "--input-device=*")
+            unknownFlag = true;
+    }
+    if (index >= words.size())
+        return std::nullopt;
+    std::optional<int> button;
+    bool modified = false;
+    std::string_view trigger = words[index];
+    for (std::size_t end = 0; end != std::string_view::npos; trigger.remove_prefix(end + 1)) {
+        end = trigger.find('+');
+        const std::string_view part = trigger.substr(0, end);
+        if (part.find('$') != std::string_view::npos)
+            unresolved = true;
+        else if (isModifier(part))
+            modified = true;
+        else if (const auto found = buttonOfTrigger(words[0], part))
+            button = found;
+        if (end == std::string_view::npos)
+            break;
+    }
+    if (!elsewhere && (unknownFlag || (unresolved && wholeWindow)))
+        return button ? std::set<int>{*button} : spareButtons();
+    if (!button || !wholeWindow || elsewhere || modified)
+        return std::nullopt;
+    return std::set<int>{*button};
 }
 
 } // namespace
@@ -96,38 +153,11 @@ std::optional<int> buttonOfCommand(std::string_view command) {
     return std::nullopt;
 }
 
-std::set<int> buttonsBoundIn(std::string_view configText) {
+std::set<int> buttonsBoundIn(const std::vector<std::vector<std::string>>& commands) {
     std::set<int> bound;
-    std::istringstream lines{std::string(configText)};
-    int modeDepth = 0; // inside a mode block: those bindings are not active by default
-    for (std::string line; std::getline(lines, line);) {
-        const std::vector<std::string> tokens = words(line);
-        if (tokens.empty() || tokens[0].starts_with('#'))
-            continue;
-        if (tokens[0] == "mode" && tokens.back() == "{") {
-            ++modeDepth;
-            continue;
-        }
-        if (modeDepth > 0) {
-            modeDepth += static_cast<int>(std::count(line.begin(), line.end(), '{'));
-            modeDepth -= static_cast<int>(std::count(line.begin(), line.end(), '}'));
-            continue;
-        }
-        if (tokens[0] != "bindsym" && tokens[0] != "bindcode")
-            continue;
-        bool wholeWindow = false;
-        bool otherTrigger = false; // on release, only when locked, only inhibited
-        std::size_t index = 1;
-        for (; index < tokens.size() && tokens[index].starts_with("--"); ++index) {
-            wholeWindow = wholeWindow || tokens[index] == "--whole-window";
-            otherTrigger = otherTrigger || tokens[index] == "--release" ||
-                           tokens[index] == "--locked" || tokens[index] == "--inhibited" ||
-                           tokens[index] == "--exclude-titlebar";
-        }
-        if (!wholeWindow || otherTrigger || index >= tokens.size())
-            continue;
-        if (const auto button = buttonOfTrigger(tokens[0], tokens[index]))
-            bound.insert(*button);
+    for (const auto& command : commands) {
+        if (const auto taken = buttonsTakenBy(command))
+            bound.insert(taken->begin(), taken->end());
     }
     return bound;
 }

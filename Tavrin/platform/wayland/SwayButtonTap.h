@@ -3,9 +3,11 @@
 #include "platform/Platform.h"
 
 #include <QSocketNotifier>
+#include <QTimer>
 #include <memory>
 #include <set>
 #include <string>
+#include <sys/types.h>
 
 namespace tavrin {
 
@@ -15,7 +17,7 @@ class SwayIpcSocket;
 // does nothing, so that sway swallows their press and release; sway tells of each press through
 // a binding event. Bindings of the user's own are never replaced or removed. What is bound is
 // recorded in the runtime folder until it is removed again, so that the next start can remove
-// what a killed instance left.
+// what a killed instance left. When sway goes away the tap waits for it and binds again.
 class SwayButtonTap final : public ButtonTap {
   public:
     // Nothing when SWAYSOCK names no sway that answers.
@@ -30,16 +32,22 @@ class SwayButtonTap final : public ButtonTap {
     WatchState watchState() const override { return watchState_; }
 
   private:
-    SwayButtonTap(std::unique_ptr<SwayIpcSocket> commands, std::unique_ptr<SwayIpcSocket> events,
-                  TapCallback callback);
+    explicit SwayButtonTap(TapCallback callback);
+    bool connect();
+    void disconnect();
+    void reconnect();
     bool run(const std::string& command);
+    // Every spare button when in doubt.
     std::set<int> buttonsTheUserBound();
     void readEvents();
     void record() const;
 
     std::unique_ptr<SwayIpcSocket> commands_;
     std::unique_ptr<SwayIpcSocket> events_;
-    QSocketNotifier notifier_;
+    QSocketNotifier notifier_{QSocketNotifier::Read};
+    QTimer reconnectTimer_;
+    // The sway process that holds the bindings in bound_.
+    pid_t sway_ = 0;
     std::shared_ptr<TapCallback> callback_;
     std::set<int> bound_;
     bool enabled_ = false;

@@ -7,7 +7,6 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
-#include <utility>
 #include <vector>
 
 namespace tavrin {
@@ -32,24 +31,37 @@ SwayIpcSocket::~SwayIpcSocket() {
     close(fd_);
 }
 
+pid_t SwayIpcSocket::peer() const {
+    ucred credentials{};
+    socklen_t size = sizeof credentials;
+    return getsockopt(fd_, SOL_SOCKET, SO_PEERCRED, &credentials, &size) == 0 ? credentials.pid : 0;
+}
+
 std::optional<swayIpc::Message> SwayIpcSocket::request(std::uint32_t type, std::string_view payload,
                                                        std::chrono::milliseconds timeout) {
     const std::string bytes = swayIpc::encode(type, payload);
-    for (std::size_t sent = 0; sent < bytes.size();) {
+    for (std::size_t sent = 0; !broken_ && sent < bytes.size();) {
         const ssize_t written = send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
         if (written < 0 && errno == EINTR)
             continue;
-        if (written <= 0)
-            return std::nullopt;
-        sent += static_cast<std::size_t>(written);
+        broken_ = written <= 0;
+        sent += written > 0 ? static_cast<std::size_t>(written) : 0;
     }
+    if (broken_)
+        return std::nullopt;
+    auto reply = awaitReply(type, timeout);
+    broken_ = !reply;
+    return reply;
+}
+
+std::optional<swayIpc::Message> SwayIpcSocket::awaitReply(std::uint32_t type,
+                                                          std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (true) {
         while (auto message = reader_.next()) {
-            if (message->type == type)
-                return message;
-            if (message->type & swayIpc::eventFlag)
-                pendingEvent_ = std::move(message);
+            if (!(message->type & swayIpc::eventFlag))
+                return message->type == type ? std::move(message) : std::nullopt;
+            pendingEvents_.push_back(std::move(*message));
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
@@ -61,12 +73,16 @@ std::optional<swayIpc::Message> SwayIpcSocket::request(std::uint32_t type, std::
 }
 
 bool SwayIpcSocket::readAvailable() {
-    return receive(MSG_DONTWAIT);
+    broken_ = broken_ || !receive(MSG_DONTWAIT);
+    return !broken_;
 }
 
 std::optional<swayIpc::Message> SwayIpcSocket::nextEvent() {
-    if (pendingEvent_)
-        return std::exchange(pendingEvent_, std::nullopt);
+    if (!pendingEvents_.empty()) {
+        swayIpc::Message event = std::move(pendingEvents_.front());
+        pendingEvents_.pop_front();
+        return event;
+    }
     return reader_.next();
 }
 

@@ -5,7 +5,8 @@
 #                            copies of it, the harness and the files among its arguments
 #   sway_start [OUTPUTS]     headless sway on a 1280x800 output (with 2, a second one of
 #                            1280x800 at scale 2 right of it); exports WAYLAND_DISPLAY and
-#                            SWAYSOCK, drops DISPLAY
+#                            SWAYSOCK, drops DISPLAY; after sway_stop, a sway on the same sockets
+#   sway_stop                sway exits, as at the end of a session
 
 SWAY_TEST_USER=${SWAY_TEST_USER:-tavrin-e2e}
 
@@ -47,7 +48,7 @@ default_border none
 CONFIG
     [ "${1:-1}" = 1 ] || echo 'output HEADLESS-2 resolution 1280x800 position 1280 0 scale 2' >>"$config"
     env WLR_BACKENDS=headless WLR_HEADLESS_OUTPUTS="${1:-1}" WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
-        sway -d --config "$config" >"$E2E_DIR/sway.log" 2>&1 &
+        sway -d --config "$config" >>"$E2E_DIR/sway.log" 2>&1 &
     E2E_PIDS+=($!)
     SWAY_PID=$!
     e2e_wait_for "sway's sockets" sway__sockets || return 1
@@ -56,8 +57,14 @@ CONFIG
 
 sway__sockets() {
     kill -0 "$SWAY_PID" 2>/dev/null || e2e_fail "sway exited: $(tail -n5 "$E2E_DIR/sway.log")"
-    local ipc
-    ipc=$(ls "$XDG_RUNTIME_DIR"/sway-ipc.*."$SWAY_PID".sock 2>/dev/null | head -n1)
-    [ -n "$ipc" ] && [ -S "$XDG_RUNTIME_DIR/wayland-1" ] || return 1
+    # sway serves the IPC socket that SWAYSOCK names, if that names none yet.
+    local ipc=${SWAYSOCK:-}
+    [ -n "$ipc" ] || ipc=$(ls "$XDG_RUNTIME_DIR"/sway-ipc.*."$SWAY_PID".sock 2>/dev/null | head -n1)
+    [ -S "$ipc" ] && [ -S "$XDG_RUNTIME_DIR/wayland-1" ] || return 1
     export SWAYSOCK=$ipc WAYLAND_DISPLAY=wayland-1
+}
+
+sway_stop() {
+    swaymsg exit >/dev/null 2>&1
+    e2e_wait_for "sway to exit" e2e_ended "$SWAY_PID"
 }

@@ -168,18 +168,35 @@ users_binding_ran() {
     e2e_wait_for "the user's binding to run" rm "$E2E_DIR/ran" 2>/dev/null || e2e_fail "$1"
 }
 
-test_the_users_own_binding_stays() {
-    echo "bindsym --whole-window button9 exec touch $E2E_DIR/ran" >>"$E2E_DIR/sway.config"
+# The user's binding sits in a file that sway's configuration includes, by a pattern relative
+# to its own folder, as Debian's default configuration includes config.d/*. Runs TEST with it,
+# and removes it afterwards.
+with_users_binding() {
+    mkdir -p "$E2E_DIR/sway.d"
+    echo "bindsym --whole-window button9 exec touch $E2E_DIR/ran" >"$E2E_DIR/sway.d/user.conf"
+    echo "include sway.d/*" >>"$E2E_DIR/sway.config"
     swaymsg reload >/dev/null
+    "$1"
+    sed -i '$d' "$E2E_DIR/sway.config"
+    swaymsg reload >/dev/null
+}
+
+test_the_users_own_binding_stays() {
     start_with true grep -q "Button 4 is bound in sway's configuration" "$E2E_DIR/tavrin.log"
+    # Read, not taken for want of reading it.
+    ! grep -q "cannot be read" "$E2E_TAVRIN_LOG" || e2e_fail "the included file was not read"
     peer click 9
     users_binding_ran "tavrin replaced the user's binding"
     quit_tavrin TERM
     peer click 9
     users_binding_ran "tavrin removed the user's binding"
     e2e_expect_equal "buttons at the field" "" "$(field_buttons)"
-    sed -i '$d' "$E2E_DIR/sway.config"
-    swaymsg reload >/dev/null
+}
+
+test_the_users_own_binding_stays_with_a_fresh_tavrin() {
+    start_with true grep -q "Button 4 is bound in sway's configuration" "$E2E_DIR/tavrin.log"
+    peer click 9
+    users_binding_ran "the user's binding went when tavrin started"
 }
 
 test_without_an_answer_from_sway_access_is_not_granted() {
@@ -191,14 +208,42 @@ test_without_an_answer_from_sway_access_is_not_granted() {
     e2e_expect_equal "bindings without access" "" "$(record)"
 }
 
-e2e_init
-sway_start || e2e_fail "sway did not start"
 # One pointer and keyboard for the whole run, as a physical one would be, on file descriptors
 # that every test's subshell inherits.
-mkfifo "$E2E_DIR/peer.in" "$E2E_DIR/peer.out"
-"$WLPEER" <"$E2E_DIR/peer.in" >"$E2E_DIR/peer.out" 2>"$E2E_DIR/wlpeer.log" &
-E2E_PIDS+=($!)
-exec 7>"$E2E_DIR/peer.in" 8<"$E2E_DIR/peer.out"
+start_peer() {
+    rm -f "$E2E_DIR/peer.in" "$E2E_DIR/peer.out"
+    mkfifo "$E2E_DIR/peer.in" "$E2E_DIR/peer.out"
+    "$WLPEER" <"$E2E_DIR/peer.in" >"$E2E_DIR/peer.out" 2>>"$E2E_DIR/wlpeer.log" &
+    E2E_PIDS+=($!)
+    exec 7>"$E2E_DIR/peer.in" 8<"$E2E_DIR/peer.out"
+}
+
+# Qt's Wayland platform ends the program when the compositor goes; a session that starts sway
+# again starts Tavrin again. The record the ended one left names the sway it bound in, and the
+# new sway on the same socket may bind the same button for the user.
+test_after_sway_ends_and_starts_again() {
+    start_with true bound
+    local ended=$E2E_TAVRIN_PID status
+    sway_stop
+    e2e_wait_for "tavrin to end with sway" e2e_ended "$ended" || e2e_fail "tavrin outlived sway"
+    wait "$ended"
+    status=$?
+    ((status < 128)) || e2e_fail "tavrin ended by signal $((status - 128))"
+    grep -q "The Wayland connection broke" "$E2E_TAVRIN_LOG" || e2e_fail "tavrin ended silently"
+    [ -n "$(record)" ] || e2e_fail "no record left to test its removal with"
+    sway_start || e2e_fail "sway did not start again"
+    start_peer
+    with_users_binding test_the_users_own_binding_stays_with_a_fresh_tavrin
+    e2e_wait_for "tavrin to bind once the user's binding went" bound || e2e_fail "not bound"
+    peer move "$POINTER_X" "$POINTER_Y"
+    grim -g "$PATCH" "$E2E_DIR/patch.png" || e2e_fail "grim failed"
+    open_popup
+    close_popup_with key Escape
+}
+
+e2e_init
+sway_start || e2e_fail "sway did not start"
+start_peer
 
 e2e_run_test "button 9 opens the popup, never reaches the field, and the chosen row is typed" \
     test_the_popup_types_the_chosen_row
@@ -206,7 +251,11 @@ e2e_run_test "disabled, button 9 reaches the field" test_disabled_lets_the_butto
 e2e_run_test "no binding outlives tavrin" test_no_binding_outlives_tavrin
 e2e_run_test "a reload of sway's configuration keeps the button watched" \
     test_a_reload_of_sways_configuration_keeps_the_button
-e2e_run_test "the user's own binding of the button stays" test_the_users_own_binding_stays
+e2e_run_test "the user's own binding of the button stays" \
+    with_users_binding test_the_users_own_binding_stays
 e2e_run_test "without an answer from sway, access is not granted" \
     test_without_an_answer_from_sway_access_is_not_granted
+# Last: the sway it starts again ends with it.
+e2e_run_test "tavrin ends with sway; started again with sway, it keeps the user's binding" \
+    test_after_sway_ends_and_starts_again
 exit $((${E2E_FAILED:-0} > 0))
