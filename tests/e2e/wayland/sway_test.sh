@@ -135,6 +135,18 @@ test_disabled_lets_the_button_through() {
         "$(peer click 9 && field_buttons)"
 }
 
+# A second start in the same session hands over to the first and ends, whether or not DISPLAY
+# names an X server (a systemd user service, an autostart under Xwayland).
+test_one_instance_whatever_the_environment_says() {
+    start_with true bound
+    e2e_start_x || e2e_fail "Xvfb did not start"
+    local said
+    said=$(timeout 20 "$TAVRIN" 2>&1)
+    e2e_expect_equal "a second start with DISPLAY set" \
+        "0 Tavrin is already running in this session; its settings window is shown." "$? $said"
+    ! e2e_ended "$E2E_TAVRIN_PID" || e2e_fail "the first instance is gone"
+}
+
 test_no_binding_outlives_tavrin() {
     start_with true bound
     quit_tavrin TERM
@@ -248,6 +260,7 @@ start_peer
 e2e_run_test "button 9 opens the popup, never reaches the field, and the chosen row is typed" \
     test_the_popup_types_the_chosen_row
 e2e_run_test "disabled, button 9 reaches the field" test_disabled_lets_the_button_through
+e2e_run_test "one instance, whatever DISPLAY says" test_one_instance_whatever_the_environment_says
 e2e_run_test "no binding outlives tavrin" test_no_binding_outlives_tavrin
 e2e_run_test "a reload of sway's configuration keeps the button watched" \
     test_a_reload_of_sways_configuration_keeps_the_button
