@@ -23,7 +23,7 @@ gnome_start() {
         until [ -S "${DBUS_SYSTEM_BUS_ADDRESS#unix:path=}" ] &&
             [ -S "${DBUS_SESSION_BUS_ADDRESS#unix:path=}" ]; do sleep 0.02; done
         gsettings set org.gnome.shell disable-user-extensions false &&
-            gsettings set org.gnome.shell enabled-extensions "[\"tavrin@tavrin.org\"]" &&
+            gsettings set org.gnome.shell enabled-extensions "[\"tavrin@tavrin.org\", \"ubuntu-appindicators@ubuntu.com\"]" &&
             gsettings set org.gnome.mutter center-new-windows true &&
             gsettings set org.gnome.desktop.interface enable-animations false &&
             exec gnome-shell --headless --wayland --virtual-monitor 1280x800' \

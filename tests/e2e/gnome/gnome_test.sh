@@ -111,6 +111,28 @@ choose_in_window() {
     expect_text "$BASE$MIXED"$'\na'
 }
 
+# GNOME shows no tray of its own: Tavrin's icon and menu reach the panel as a StatusNotifierItem,
+# which the AppIndicator extension hosts.
+tray_menu_of() {
+    local items name menu
+    items=$(gdbus call --session -d org.kde.StatusNotifierWatcher -o /StatusNotifierWatcher \
+        -m org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierWatcher \
+        RegisteredStatusNotifierItems) || return 1
+    for name in $(grep -o ':[0-9.]*' <<<"$items"); do
+        [ "$(gdbus call --session -d org.freedesktop.DBus -o /org/freedesktop/DBus \
+            -m org.freedesktop.DBus.GetConnectionUnixProcessID "$name")" = "(uint32 $1,)" ] || continue
+        menu=$(gdbus call --session -d "$name" -o /StatusNotifierItem \
+            -m org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem Menu | grep -o "'/[^']*'")
+        gdbus call --session -d "$name" -o "${menu//\'/}" -m com.canonical.dbusmenu.GetLayout -- 0 -1 '@as []' |
+            grep -q 'Settings…' && return 0
+    done
+    return 1
+}
+test_the_tray_icon_and_menu_reach_the_panel() {
+    e2e_wait_for "Tavrin's item in the panel" tray_menu_of "$E2E_TAVRIN_PID" ||
+        e2e_fail "no tray item of tavrin with its menu"
+}
+
 # Started while the extension is off, Tavrin says so and how to enable it; enabled, the popup
 # opens.
 test_the_status_tells_when_the_extension_is_off() {
@@ -156,6 +178,7 @@ e2e_run_test "GTK 4: rows chosen by keyboard and click are typed, dismissals typ
     choose_in_window 4
 e2e_run_test "GTK 3 on Wayland: the same" choose_in_window 3
 e2e_run_test "GTK 3 on Xwayland: the same" choose_in_window 3 GDK_BACKEND=x11 GTK_IM_MODULE=ibus
+e2e_run_test "the tray icon and its menu reach the panel" test_the_tray_icon_and_menu_reach_the_panel
 e2e_run_test "the status tells when the extension is off" \
     test_the_status_tells_when_the_extension_is_off
 exit $((${E2E_FAILED:-0} > 0))
