@@ -15,7 +15,7 @@ if [ $# -lt 4 ] && ! { cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=
 fi
 
 tavrin="${2:-$build/Tavrin/app/tavrin}"
-export E2E_XPEER="${3:-$build/tests/e2e/xpeer}"
+export E2E_XPEER="${3:-$build/tools/xpeer}"
 source "$root/tests/e2e/harness.sh"
 e2e_init
 e2e_start_x

@@ -28,7 +28,7 @@ cmake --build "$build" -j2 --target tavrin xpeer xbench tavrin_type_text >/dev/n
 tavrin="$build/Tavrin/app/tavrin"
 xbench="$build/tools/xbench"
 
-export E2E_XPEER="$build/tests/e2e/xpeer"
+export E2E_XPEER="$build/tools/xpeer"
 source "$root/tests/e2e/harness.sh"
 source "$root/scripts/raw-terminal.sh"
 source "$root/scripts/typing-measure.sh"

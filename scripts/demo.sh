@@ -10,7 +10,7 @@ out="$root/out/demo"
 mkdir -p "$out"
 
 # The X peer is a small X client; built here so that the demonstration needs no test build.
-c++ -std=c++20 -O2 "$root"/tests/e2e/xpeer/*.cpp -o "$out/xpeer" \
+c++ -std=c++20 -O2 "$root"/tools/xpeer/*.cpp -o "$out/xpeer" \
     $(pkg-config --cflags --libs xcb xcb-xinput xcb-xtest)
 export E2E_XPEER="$out/xpeer"
 source "$root/tests/e2e/harness.sh"

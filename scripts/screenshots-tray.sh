@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/test}
 TAVRIN=$build/Tavrin/app/tavrin
-export E2E_XPEER=$build/tests/e2e/xpeer
+export E2E_XPEER=$build/tools/xpeer
 [ -x "$TAVRIN" ] && [ -x "$E2E_XPEER" ] || { echo "build first: scripts/test.sh" >&2; exit 1; }
 out=$PWD/out/screenshots/tray
 mkdir -p "$out"
