@@ -10,7 +10,7 @@ command -v clang++ >/dev/null || { echo "needs clang (apt-get install clang)" >&
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
     -DCMAKE_CXX_COMPILER=clang++ -DTAVRIN_FUZZ=ON -DTAVRIN_SANITIZE=ON -DTAVRIN_BUILD_TESTS=OFF \
     >/dev/null
-targets=(item_codec settings_store key_sym_maps property_words sway_ipc)
+targets=(item_codec key_sym_maps property_words sway_ipc settings_store)
 cmake --build build/fuzz -j"$(nproc)" --target "${targets[@]/#/fuzz_}"
 failed=0
 for target in "${targets[@]}"; do

@@ -1,11 +1,7 @@
 #include "platform/x11/KeymapEdit.h"
 
 #include "platform/x11/XcbReply.h"
-
-// The XKB protocol header names a member "explicit", which C++ reserves.
-#define explicit explicit_
-#include <xcb/xkb.h>
-#undef explicit
+#include "platform/x11/XcbXkb.h"
 
 namespace tavrin {
 

@@ -6,24 +6,12 @@
 #include "platform/x11/KeymapEdit.h"
 #include "platform/x11/TypingRecordFile.h"
 #include "platform/x11/XcbReply.h"
+#include "platform/x11/XcbXkb.h"
 #include "platform/xkb/KeySymMaps.h"
 #include "platform/xkb/KeymapIndex.h"
 #include "platform/xkb/Keysyms.h"
 #include "platform/xkb/TypingPlan.h"
 
-#include <xcb/xcb.h>
-#include <xcb/xtest.h>
-// The XKB protocol header names a member "explicit", which C++ reserves.
-#ifdef __clang__
-#pragma clang diagnostic push
-#pragma clang diagnostic ignored "-Wkeyword-macro"
-#endif
-#define explicit explicit_
-#include <xcb/xkb.h>
-#undef explicit
-#ifdef __clang__
-#pragma clang diagnostic pop
-#endif
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -33,6 +21,8 @@
 #include <thread>
 #include <utility>
 #include <vector>
+#include <xcb/xcb.h>
+#include <xcb/xtest.h>
 #include <xkbcommon/xkbcommon-x11.h>
 
 namespace tavrin {
