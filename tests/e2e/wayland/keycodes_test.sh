@@ -18,10 +18,7 @@ focused_title() {
 e2e_init
 sway_start || e2e_fail "sway did not start"
 # A keyboard held open, as a physical one would be: keys of a keyboard made later still arrive.
-mkfifo "$E2E_DIR/peer.in"
-"$WLPEER" <"$E2E_DIR/peer.in" >/dev/null 2>"$E2E_DIR/wlpeer.log" &
-E2E_PIDS+=($!)
-exec 7>"$E2E_DIR/peer.in"
+sway_start_peer "$WLPEER"
 
 cat >"$E2E_DIR/page.html" <<'PAGE'
 <!DOCTYPE html><title>ready</title><body><script>
@@ -46,7 +43,7 @@ E2E_PIDS+=($!)
 e2e_wait_for "the page in front" eval '[ "$(focused_title)" = ready ]' ||
     e2e_fail "no page in front: $(tail -n5 "$E2E_DIR/chromium.log")"
 # The page may show before it takes keys: an arrow key until it does.
-arm() { echo "key Up" >&7 && [ "$(focused_title)" = armed ]; }
+arm() { peer key Up && [ "$(focused_title)" = armed ]; }
 e2e_wait_for "the page to take keys" arm || e2e_fail "the page takes no keys"
 
 # More characters than the keyboard has spare keys for, so that some go on the keys that carry

@@ -14,24 +14,11 @@ LAYOUT="1920 800"
 POINTER="1600 200"
 PATCH="1630,204 60x24"
 
-peer() {
-    echo "$*" >&7 && read -r -t "$E2E_TIMEOUT" reply <&8 &&
-        [ "${reply%% *}" = ok ] || e2e_fail "wlpeer did not do: $*"
-}
-patch_changed() {
-    grim -g "$PATCH" "$E2E_DIR/now.png" && ! cmp -s "$E2E_DIR/patch.png" "$E2E_DIR/now.png"
-}
-field_focused() {
-    swaymsg -t get_tree | jq -e '[.. | objects | select(.app_id? == "wlpeer" and .focused)] != []'
-}
 bound() { grep -q 'Bound button9 to command `nop tavrin button 4`' "$E2E_DIR/sway.log"; }
 
 e2e_init
 sway_start 2 || e2e_fail "sway did not start"
-mkfifo "$E2E_DIR/peer.in" "$E2E_DIR/peer.out"
-"$WLPEER" <"$E2E_DIR/peer.in" >"$E2E_DIR/peer.out" 2>"$E2E_DIR/wlpeer.log" &
-E2E_PIDS+=($!)
-exec 7>"$E2E_DIR/peer.in" 8<"$E2E_DIR/peer.out"
+sway_start_peer "$WLPEER"
 
 e2e_write_settings true 4 '[{"id":"7C9E6679-7425-40DE-944B-E07FC1F90AE7","label":"Mention","action":{"insertText":{"_0":"@"}}}]'
 FIELD_TEXT="$E2E_DIR/field.txt"

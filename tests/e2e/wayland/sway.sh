@@ -7,6 +7,12 @@
 #                            1280x800 at scale 2 right of it); exports WAYLAND_DISPLAY and
 #                            SWAYSOCK, drops DISPLAY; after sway_stop, a sway on the same sockets
 #   sway_stop                sway exits, as at the end of a session
+#   sway_start_peer WLPEER   the user: a virtual pointer and keyboard held open for the run (or
+#                            until sway ends), as physical ones would be, on file descriptors 7
+#                            and 8, which every test's subshell inherits
+#   peer COMMAND...          a line to the user (wlpeer's commands), once it is done
+#   field_focused            wlpeer's text field has the focus
+#   patch_changed [BASE]     the output's $PATCH differs from BASE ($E2E_DIR/patch.png)
 
 SWAY_TEST_USER=${SWAY_TEST_USER:-tavrin-e2e}
 
@@ -67,4 +73,25 @@ sway__sockets() {
 sway_stop() {
     swaymsg exit >/dev/null 2>&1
     e2e_wait_for "sway to exit" e2e_ended "$SWAY_PID"
+}
+
+sway_start_peer() {
+    rm -f "$E2E_DIR/peer.in" "$E2E_DIR/peer.out"
+    mkfifo "$E2E_DIR/peer.in" "$E2E_DIR/peer.out"
+    "$1" <"$E2E_DIR/peer.in" >"$E2E_DIR/peer.out" 2>>"$E2E_DIR/wlpeer.log" &
+    E2E_PIDS+=($!)
+    exec 7>"$E2E_DIR/peer.in" 8<"$E2E_DIR/peer.out"
+}
+
+peer() {
+    echo "$*" >&7 && read -r -t "$E2E_TIMEOUT" reply <&8 &&
+        [ "${reply%% *}" = ok ] || e2e_fail "wlpeer did not do: $*"
+}
+
+field_focused() {
+    swaymsg -t get_tree | jq -e '[.. | objects | select(.app_id? == "wlpeer" and .focused)] != []'
+}
+
+patch_changed() {
+    grim -g "$PATCH" "$E2E_DIR/now.png" && ! cmp -s "${1:-$E2E_DIR/patch.png}" "$E2E_DIR/now.png"
 }

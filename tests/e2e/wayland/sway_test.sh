@@ -21,19 +21,10 @@ POINTER_X=600 POINTER_Y=400
 PATCH="$((POINTER_X + 30)),$((POINTER_Y + 4)) 60x24"
 RECORD='$XDG_RUNTIME_DIR/tavrin-$WAYLAND_DISPLAY.sway-bindings'
 
-peer() {
-    echo "$*" >&7 && read -r -t "$E2E_TIMEOUT" reply <&8 &&
-        [ "${reply%% *}" = ok ] || e2e_fail "wlpeer did not do: $*"
-}
-
 record() { eval cat "$RECORD" 2>/dev/null; }
 
 # Sway's debug log tells when a binding is in place; tavrin's record comes before that.
 sway_binds() { grep -c 'Bound button9 to command `nop tavrin button 4`' "$E2E_DIR/sway.log"; }
-
-field_focused() {
-    swaymsg -t get_tree | jq -e '[.. | objects | select(.app_id? == "wlpeer" and .focused)] != []'
-}
 
 # ENABLED: the stored state, button 9 (stored as 4) assigned; WAIT: what shows that tavrin is
 # ready.
@@ -53,11 +44,6 @@ start_with() {
 }
 
 bound() { [ "$(record | tail -n +2)" = 4 ] && [ "$(sway_binds)" -gt "$BINDS" ]; }
-
-# Against the output before the popup, or against the picture BASE.
-patch_changed() {
-    grim -g "$PATCH" "$E2E_DIR/now.png" && ! cmp -s "${1:-$E2E_DIR/patch.png}" "$E2E_DIR/now.png"
-}
 
 open_popup() {
     peer click 9
@@ -220,16 +206,6 @@ test_without_an_answer_from_sway_access_is_not_granted() {
     e2e_expect_equal "bindings without access" "" "$(record)"
 }
 
-# One pointer and keyboard for the whole run, as a physical one would be, on file descriptors
-# that every test's subshell inherits.
-start_peer() {
-    rm -f "$E2E_DIR/peer.in" "$E2E_DIR/peer.out"
-    mkfifo "$E2E_DIR/peer.in" "$E2E_DIR/peer.out"
-    "$WLPEER" <"$E2E_DIR/peer.in" >"$E2E_DIR/peer.out" 2>>"$E2E_DIR/wlpeer.log" &
-    E2E_PIDS+=($!)
-    exec 7>"$E2E_DIR/peer.in" 8<"$E2E_DIR/peer.out"
-}
-
 # Qt's Wayland platform ends the program when the compositor goes; a session that starts sway
 # again starts Tavrin again. The record the ended one left names the sway it bound in, and the
 # new sway on the same socket may bind the same button for the user.
@@ -244,7 +220,7 @@ test_after_sway_ends_and_starts_again() {
     grep -q "The Wayland connection broke" "$E2E_TAVRIN_LOG" || e2e_fail "tavrin ended silently"
     [ -n "$(record)" ] || e2e_fail "no record left to test its removal with"
     sway_start || e2e_fail "sway did not start again"
-    start_peer
+    sway_start_peer "$WLPEER"
     with_users_binding test_the_users_own_binding_stays_with_a_fresh_tavrin
     e2e_wait_for "tavrin to bind once the user's binding went" bound || e2e_fail "not bound"
     peer move "$POINTER_X" "$POINTER_Y"
@@ -255,7 +231,7 @@ test_after_sway_ends_and_starts_again() {
 
 e2e_init
 sway_start || e2e_fail "sway did not start"
-start_peer
+sway_start_peer "$WLPEER"
 
 e2e_run_test "button 9 opens the popup, never reaches the field, and the chosen row is typed" \
     test_the_popup_types_the_chosen_row
