@@ -10,6 +10,7 @@
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -54,6 +55,14 @@ void quitOnSignals() {
         sigaction(signal, &action, nullptr);
 }
 
+// QtDBus's thread may still be reading the bus while the exit handlers take down the types it
+// needs (Qt 6.4 then warns of invalid types on standard error): a start that has said its word
+// leaves without them.
+[[noreturn]] void leave(int status) {
+    std::fflush(nullptr);
+    std::_Exit(status);
+}
+
 // The options that answer without starting Tavrin; nothing when it is to start.
 std::optional<int> answerOptions(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
@@ -68,9 +77,9 @@ std::optional<int> answerOptions(int argc, char** argv) {
         if (std::strcmp(argv[i], "--popup") == 0) {
             const QCoreApplication app(argc, argv);
             if (InstanceChannel::send(InstanceChannel::Request::popup))
-                return 0;
+                leave(0);
             std::fputs("No running Tavrin could be reached in this session.\n", stderr);
-            return 1;
+            leave(1);
         }
     }
     return std::nullopt;
@@ -105,7 +114,7 @@ int run(int argc, char** argv, tavrin::Backend& backend) {
 
     std::unique_ptr<InstanceChannel> instance;
     if (const auto ended = claimSession(instance))
-        return *ended;
+        leave(*ended);
 
     qCInfo(backendLog, "the %s back-end", backend.name());
     const std::unique_ptr<tavrin::Platform> platform = backend.open(
