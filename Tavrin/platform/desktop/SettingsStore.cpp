@@ -58,8 +58,10 @@ QString SettingsStore::defaultPath() {
 SettingsStore::SettingsStore(const QString& path) : path_(path) {
     dropEmptyLock(path + QStringLiteral(".lock"));
     const QSettings file(path, QSettings::IniFormat);
+    // A line without a key (a hand-edited "=x") names nothing QSettings can read or write.
     for (const QString& key : file.allKeys())
-        values_.insert(key, file.value(key));
+        if (!key.isEmpty())
+            values_.insert(key, file.value(key));
 }
 
 std::optional<bool> SettingsStore::readBool(std::string_view key) {
