@@ -1,9 +1,9 @@
 #include "ClickController.h"
 #include "app/Backend.h"
 #include "app/SettingsLauncher.h"
-#include "platform/desktop/InstanceChannel.h"
-#include "platform/desktop/SettingsStore.h"
-#include "platform/desktop/TrayIcon.h"
+#include "desktop/InstanceChannel.h"
+#include "desktop/SettingsStore.h"
+#include "desktop/TrayIcon.h"
 
 #include <QApplication>
 #include <QLoggingCategory>

@@ -1,6 +1,6 @@
-#include "platform/desktop/AutostartEntry.h"
+#include "desktop/AutostartEntry.h"
 
-#include "platform/desktop/InputAccessHelp.h"
+#include "desktop/InputAccessHelp.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

@@ -1,5 +1,5 @@
 // Writes the autostart entry for the program given and prints where it went.
-#include "platform/desktop/AutostartEntry.h"
+#include "desktop/AutostartEntry.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "platform/desktop/SettingsStore.h"
+#include "desktop/SettingsStore.h"
 
 #include <QFile>
 #include <QTemporaryDir>

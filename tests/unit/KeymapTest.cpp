@@ -1,7 +1,7 @@
-#include "platform/xkb/KeySymMaps.h"
-#include "platform/xkb/KeymapIndex.h"
-#include "platform/xkb/Keysyms.h"
-#include "platform/xkb/TypingPlan.h"
+#include "xkb/KeySymMaps.h"
+#include "xkb/KeymapIndex.h"
+#include "xkb/Keysyms.h"
+#include "xkb/TypingPlan.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,6 +1,6 @@
 #include "platform/gnome/GnomePlatform.h"
 
-#include "platform/desktop/InputAccessHelp.h"
+#include "desktop/InputAccessHelp.h"
 #include "platform/gnome/GnomeLog.h"
 
 namespace tavrin {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/desktop/DesktopPlatform.h"
+#include "desktop/DesktopPlatform.h"
 #include "platform/gnome/ShellExtension.h"
 
 namespace tavrin {

@@ -1,8 +1,8 @@
 #include "platform/gnome/ShellExtension.h"
 
-#include "platform/desktop/InstanceChannel.h"
+#include "desktop/InstanceChannel.h"
 #include "platform/gnome/GnomeLog.h"
-#include "platform/xkb/Keysyms.h"
+#include "xkb/Keysyms.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "desktop/PopupMenu.h"
 #include "platform/Platform.h"
-#include "platform/desktop/PopupMenu.h"
 
 #include <QEventLoop>
 #include <QPoint>

@@ -1,8 +1,8 @@
 #include "platform/wayland/VirtualKeyboard.h"
 
 #include "platform/wayland/WaylandConnection.h"
-#include "platform/xkb/Keysyms.h"
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
+#include "xkb/Keysyms.h"
 
 #include <cerrno>
 #include <cstring>

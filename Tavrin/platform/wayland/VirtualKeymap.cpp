@@ -1,7 +1,7 @@
 #include "platform/wayland/VirtualKeymap.h"
 
 #include "SpecialKey.h"
-#include "platform/xkb/Keysyms.h"
+#include "xkb/Keysyms.h"
 
 #include <algorithm>
 #include <array>

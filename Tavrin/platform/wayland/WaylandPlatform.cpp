@@ -1,6 +1,6 @@
 #include "platform/wayland/WaylandPlatform.h"
 
-#include "platform/desktop/InputAccessHelp.h"
+#include "desktop/InputAccessHelp.h"
 #include "platform/wayland/LayerPopup.h"
 #include "platform/wayland/SwayButtonTap.h"
 #include "platform/wayland/VirtualKeyboard.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/desktop/DesktopPlatform.h"
+#include "desktop/DesktopPlatform.h"
 
 #include <memory>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/xkb/KeySymMaps.h"
+#include "xkb/KeySymMaps.h"
 
 #include <map>
 #include <optional>

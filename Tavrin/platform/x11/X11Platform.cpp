@@ -1,7 +1,7 @@
 #include "platform/x11/X11Platform.h"
 
-#include "platform/desktop/InputAccessHelp.h"
-#include "platform/desktop/PopupMenu.h"
+#include "desktop/InputAccessHelp.h"
+#include "desktop/PopupMenu.h"
 #include "platform/x11/X11Log.h"
 #include "platform/x11/XButtonTap.h"
 #include "platform/x11/XInputAccess.h"

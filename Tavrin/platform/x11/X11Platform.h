@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/desktop/DesktopPlatform.h"
-#include "platform/desktop/TypingWorker.h"
+#include "desktop/DesktopPlatform.h"
+#include "desktop/TypingWorker.h"
 
 #include <memory>
 

@@ -7,10 +7,10 @@
 #include "platform/x11/TypingRecordFile.h"
 #include "platform/x11/XcbReply.h"
 #include "platform/x11/XcbXkb.h"
-#include "platform/xkb/KeySymMaps.h"
-#include "platform/xkb/KeymapIndex.h"
-#include "platform/xkb/Keysyms.h"
-#include "platform/xkb/TypingPlan.h"
+#include "xkb/KeySymMaps.h"
+#include "xkb/KeymapIndex.h"
+#include "xkb/Keysyms.h"
+#include "xkb/TypingPlan.h"
 
 #include <algorithm>
 #include <array>

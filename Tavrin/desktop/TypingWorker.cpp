@@ -1,4 +1,4 @@
-#include "platform/desktop/TypingWorker.h"
+#include "desktop/TypingWorker.h"
 
 namespace tavrin {
 

@@ -1,4 +1,4 @@
-#include "platform/desktop/InstanceChannel.h"
+#include "desktop/InstanceChannel.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

@@ -1,4 +1,4 @@
-#include "platform/xkb/TypingPlan.h"
+#include "xkb/TypingPlan.h"
 
 #include <algorithm>
 #include <optional>

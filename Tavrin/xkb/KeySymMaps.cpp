@@ -1,4 +1,4 @@
-#include "platform/xkb/KeySymMaps.h"
+#include "xkb/KeySymMaps.h"
 
 #include <cstring>
 #include <xkbcommon/xkbcommon-keysyms.h>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "desktop/SettingsStore.h"
 #include "platform/Platform.h"
-#include "platform/desktop/SettingsStore.h"
 
 #include <QObject>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "platform/desktop/PopupMenu.h"
+#include "desktop/PopupMenu.h"
 
 #include <QCursor>
 #include <QFontMetrics>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/xkb/KeyStroke.h"
+#include "xkb/KeyStroke.h"
 
 #include <map>
 #include <optional>

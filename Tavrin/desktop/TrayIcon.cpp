@@ -1,4 +1,4 @@
-#include "platform/desktop/TrayIcon.h"
+#include "desktop/TrayIcon.h"
 
 #include <QApplication>
 #include <QCursor>

@@ -1,4 +1,4 @@
-#include "platform/desktop/AutostartEntry.h"
+#include "desktop/AutostartEntry.h"
 
 #include <QCoreApplication>
 #include <QDir>

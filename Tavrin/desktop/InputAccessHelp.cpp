@@ -1,4 +1,4 @@
-#include "platform/desktop/InputAccessHelp.h"
+#include "desktop/InputAccessHelp.h"
 
 #include <QDesktopServices>
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "platform/xkb/KeymapIndex.h"
+#include "xkb/KeymapIndex.h"
 
-#include "platform/xkb/Keysyms.h"
+#include "xkb/Keysyms.h"
 
 #include <algorithm>
 #include <array>

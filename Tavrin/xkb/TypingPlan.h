@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/xkb/KeyStroke.h"
-#include "platform/xkb/KeymapIndex.h"
+#include "xkb/KeyStroke.h"
+#include "xkb/KeymapIndex.h"
 
 #include <array>
 #include <span>

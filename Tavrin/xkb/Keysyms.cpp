@@ -1,4 +1,4 @@
-#include "platform/xkb/Keysyms.h"
+#include "xkb/Keysyms.h"
 
 #include <xkbcommon/xkbcommon-keysyms.h>
 

@@ -1,6 +1,6 @@
-#include "platform/desktop/DesktopPlatform.h"
+#include "desktop/DesktopPlatform.h"
 
-#include "platform/desktop/AutostartEntry.h"
+#include "desktop/AutostartEntry.h"
 
 #include <QDeadlineTimer>
 #include <QMetaObject>
