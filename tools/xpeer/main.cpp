@@ -5,8 +5,11 @@
 //   xpeer device-key press|release KEYCODE
 //                               the key on the server's own keyboard device, as a user at a
 //                               real keyboard would, not on the XTest device
+//   xpeer lock-group GROUP      locks the keyboard group (0 for the first), as a layout switch
+//   xpeer locked-group          prints the locked keyboard group
 
 #include "XPeer.h"
+#include "platform/x11/XcbXkb.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -63,6 +66,33 @@ int deviceKey(const Peer& x, bool press, std::uint8_t keycode) {
     return error ? 1 : 0;
 }
 
+bool useXkb(const Peer& x) {
+    Reply<xcb_xkb_use_extension_reply_t> xkb(xcb_xkb_use_extension_reply(
+        x.connection(), xcb_xkb_use_extension(x.connection(), 1, 0), nullptr));
+    return xkb && xkb->supported;
+}
+
+int lockGroup(const Peer& x, std::uint8_t group) {
+    if (!useXkb(x))
+        return 1;
+    Reply<xcb_generic_error_t> error(xcb_request_check(
+        x.connection(), xcb_xkb_latch_lock_state_checked(x.connection(), XCB_XKB_ID_USE_CORE_KBD, 0,
+                                                         0, true, group, 0, false, 0)));
+    return error ? 1 : 0;
+}
+
+int printLockedGroup(const Peer& x) {
+    Reply<xcb_xkb_get_state_reply_t> state(
+        useXkb(x) ? xcb_xkb_get_state_reply(
+                        x.connection(), xcb_xkb_get_state(x.connection(), XCB_XKB_ID_USE_CORE_KBD),
+                        nullptr)
+                  : nullptr);
+    if (!state)
+        return 1;
+    std::printf("%u\n", state->lockedGroup);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -81,11 +111,16 @@ int main(int argc, char** argv) {
         if (command == "device-key" && argc == 4)
             return deviceKey(x, std::string_view(argv[2]) == "press",
                              static_cast<std::uint8_t>(std::atoi(argv[3])));
+        if (command == "lock-group" && argc == 3)
+            return lockGroup(x, static_cast<std::uint8_t>(std::atoi(argv[2])));
+        if (command == "locked-group" && argc == 2)
+            return printLockedGroup(x);
     } catch (const std::runtime_error& error) {
         std::fprintf(stderr, "xpeer: %s\n", error.what());
         return 2;
     }
     std::fprintf(stderr,
-                 "usage: xpeer popup | owner SELECTION | device-key press|release KEYCODE\n");
+                 "usage: xpeer popup | owner SELECTION | device-key press|release KEYCODE | "
+                 "lock-group GROUP | locked-group\n");
     return 2;
 }

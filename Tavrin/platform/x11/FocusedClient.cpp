@@ -8,6 +8,7 @@
 #include <memory>
 #include <poll.h>
 #include <span>
+#include <string_view>
 #include <unistd.h>
 #include <utility>
 
@@ -62,6 +63,7 @@ FocusedClient::FocusedClient(xcb_connection_t* connection, OtherEvents others)
         xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
     if (!focus || focus->focus == XCB_NONE || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT)
         return;
+    kind_ = findKind(focus->focus);
     window_ = findPingingWindow(focus->focus);
     if (window_ != XCB_NONE && belongsToThisProcess(connection_, window_))
         window_ = XCB_NONE;
@@ -72,6 +74,29 @@ FocusedClient::FocusedClient(xcb_connection_t* connection, OtherEvents others)
 FocusedClient::~FocusedClient() {
     if (root_ != XCB_NONE)
         listenOnRoot(connection_, root_, XCB_EVENT_MASK_NO_EVENT);
+}
+
+ClientKind FocusedClient::findKind(xcb_window_t focus) const {
+    for (xcb_window_t window = focus; window != XCB_NONE;) {
+        const XcbReply<xcb_get_property_reply_t> property(xcb_get_property_reply(
+            connection_,
+            xcb_get_property(connection_, 0, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 64),
+            nullptr));
+        if (property && property->format == 8 && property->value_len > 0) {
+            const std::string_view both(
+                static_cast<const char*>(xcb_get_property_value(property.get())),
+                static_cast<std::size_t>(xcb_get_property_value_length(property.get())));
+            const std::size_t end = std::min(both.find('\0'), both.size());
+            const std::string_view rest = both.substr(std::min(end + 1, both.size()));
+            return clientKindForClass(both.substr(0, end), rest.substr(0, rest.find('\0')));
+        }
+        const XcbReply<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(connection_, xcb_query_tree(connection_, window), nullptr));
+        if (!tree || window == tree->root)
+            break;
+        window = tree->parent;
+    }
+    return ClientKind::ordinary;
 }
 
 // The focus may sit on a window inside the client's top-level window; the top-level one is

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/x11/ClientKind.h"
+
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -30,7 +32,10 @@ class FocusedClient {
     // limit: a hung client is asked no more.
     bool catchUp(std::chrono::milliseconds limit);
 
+    ClientKind kind() const { return kind_; }
+
   private:
+    ClientKind findKind(xcb_window_t focus) const;
     xcb_window_t findPingingWindow(xcb_window_t focus);
     bool answersPings(xcb_window_t window) const;
     bool awaitAnswer(std::uint32_t stamp, std::chrono::steady_clock::time_point deadline);
@@ -41,6 +46,7 @@ class FocusedClient {
     xcb_atom_t ping_;
     xcb_window_t root_ = XCB_NONE;
     xcb_window_t window_ = XCB_NONE;
+    ClientKind kind_ = ClientKind::ordinary;
 };
 
 } // namespace tavrin

@@ -56,9 +56,10 @@ void roundTrip(xcb_connection_t* connection) {
         xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
 }
 
-void fakeKey(xcb_connection_t* connection, xcb_keycode_t keycode, bool down) {
+void fakeKey(xcb_connection_t* connection, xcb_keycode_t keycode, bool down,
+             std::uint32_t delayMilliseconds = 0) {
     xcb_test_fake_input(connection, down ? XCB_KEY_PRESS : XCB_KEY_RELEASE, keycode,
-                        XCB_CURRENT_TIME, XCB_NONE, 0, 0, XCB_NONE);
+                        delayMilliseconds, XCB_NONE, 0, 0, XCB_NONE);
 }
 
 // The keyboard's keymap and state as they are now.
@@ -94,6 +95,8 @@ class TypingSession {
     void operator()(const Rebinding& rebinding);
     void operator()(const KeyStroke& stroke);
 
+    ClientKind clientKind() const { return client_.kind(); }
+
   private:
     void sendKey(xcb_keycode_t keycode, bool down);
     void holdModifiers(xkb_mod_mask_t modifiers, xkb_layout_index_t group);
@@ -111,6 +114,7 @@ class TypingSession {
     // Modifier keys the user held through XTest, as a program holding keys for the user does.
     std::vector<xcb_keycode_t> userHeldXTestKeys_;
     std::vector<xcb_keycode_t> heldModifierKeys_;
+    xcb_keycode_t lastReleased_ = 0;
     // Keys bound for the moment: what each held before, and what it holds now.
     struct Binding {
         KeyMap original;
@@ -194,7 +198,10 @@ void TypingSession::operator()(const KeyStroke& stroke) {
 }
 
 void TypingSession::sendKey(xcb_keycode_t keycode, bool down) {
-    fakeKey(connection_, keycode, down);
+    // A release and a press of one key at one server time look like the key's autorepeat to
+    // some clients (LibreOffice drops both), so a key typed again waits for the next millisecond.
+    fakeKey(connection_, keycode, down, down && keycode == lastReleased_ ? 1 : 0);
+    lastReleased_ = down ? 0 : keycode;
     ++eventsSinceChange_;
 }
 
@@ -348,23 +355,26 @@ XKeyTyper::~XKeyTyper() {
 }
 
 void XKeyTyper::typeText(std::u16string_view text, std::stop_token stop) {
-    const std::vector<xkb_keysym_t> keysyms = keymap::keysymsForText(text);
-    if (keysyms.empty())
+    if (keymap::keysymsForText(text).empty())
         return;
     const auto keyboard = currentKeyboard(context_, connection_, keyboard_);
     if (!keyboard)
         return;
     const KeymapIndex index(keyboard->keymap.get());
-    const auto plan = keymap::TypingPlan::forKeysyms(keysyms, index, keyboard->state->group,
-                                                     index.spareKeycodes());
     const auto escapeKey = index.strokeFor(XKB_KEY_Escape, keyboard->state->group);
     EscapeWatch escape(connection_, static_cast<xcb_keycode_t>(escapeKey ? escapeKey->keycode : 0));
     TypingSession session(connection_, index, *keyboard->state, escape,
                           recordFile_ ? &*recordFile_ : nullptr, warn_);
-    for (const keymap::TypingStep& step : plan.steps) {
-        if (xcb_connection_has_error(connection_) != 0 || stop.stop_requested() || escape.pressed())
-            break;
-        std::visit(session, step);
+    const ClientKind kind = session.clientKind();
+    for (const TextPiece& piece : textPiecesFor(kind, text)) {
+        const auto plan = keymap::TypingPlan::forKeysyms(
+            keysymsFor(kind, piece.text), index, keyboard->state->group, index.spareKeycodes());
+        for (const keymap::TypingStep& step : plan.steps) {
+            if (xcb_connection_has_error(connection_) != 0 || stop.stop_requested() ||
+                escape.pressed())
+                return;
+            std::visit(session, step);
+        }
     }
 }
 

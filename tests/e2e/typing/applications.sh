@@ -1,8 +1,10 @@
 # Applications that nobody on this project wrote, in front under openbox, typed into and read
 # back through the clipboard. Source after tests/e2e/harness.sh, with the X server running.
 #
-#   application_start NAME            mousepad (GTK 3), featherpad (Qt 5), chromium or firefox
-#                                     with a focused empty text area in front
+#   application_start NAME            mousepad (GTK 3), featherpad (Qt 5), chromium, firefox,
+#                                     writer-x11 and writer-gtk3 (LibreOffice Writer on its X11
+#                                     and GTK 3 back-ends), kwrite (KDE) or swing (Java), with a
+#                                     focused empty text area in front
 #   application_text                  what the text area holds, read through the clipboard
 #   application_clear                 empties the text area
 #   application_text_for NAME FILE    FILE's text as NAME can take it: browsers get no tabs,
@@ -31,6 +33,25 @@ application__firefox_profile() {
     echo "$E2E_DIR/firefox"
 }
 
+# A fresh profile without what Writer would change while the user types (capitals, dashes,
+# word completion) or show on a first start.
+application__writer_profile() {
+    mkdir -p "$E2E_DIR/writer/user"
+    local setting
+    for setting in 'Common/Misc ShowTipOfTheDay' 'Common/Misc FirstRun' \
+        'Writer/AutoFunction/Format/ByInput Enable' 'Writer/AutoFunction/Completion Enable'; do
+        printf '<item oor:path="/org.openoffice.Office.%s"><prop oor:name="%s" oor:op="fuse">' \
+            ${setting}
+        printf '<value>false</value></prop></item>\n'
+    done | {
+        echo '<?xml version="1.0" encoding="UTF-8"?>'
+        echo '<oor:items xmlns:oor="http://openoffice.org/2001/registry">'
+        cat
+        echo '</oor:items>'
+    } >"$E2E_DIR/writer/user/registrymodifications.xcu"
+    echo "file://$E2E_DIR/writer"
+}
+
 application_start() {
     APPLICATION=$1
     local title
@@ -52,6 +73,24 @@ application_start() {
         firefox-esr --no-remote --profile "$(application__firefox_profile)" --kiosk \
             "$(application__page)" >"$E2E_DIR/application.log" 2>&1 &
         title='tavrin text area'
+        ;;
+    writer-x11 | writer-gtk3)
+        SAL_USE_VCLPLUGIN=${APPLICATION#writer-} soffice --norestore --nologo --writer \
+            "-env:UserInstallation=$(application__writer_profile)" \
+            >"$E2E_DIR/application.log" 2>&1 &
+        title='LibreOffice Writer'
+        ;;
+    kwrite)
+        : >"$E2E_DIR/document.txt"
+        # Tab inserts a tab, as in the other editors, instead of spaces to the next stop.
+        printf '[KTextEditor Document]\nTab Handling=0\nReplaceTabsDyn=false\n' \
+            >"$XDG_CONFIG_HOME/kwriterc"
+        QT_QPA_PLATFORM=xcb kwrite "$E2E_DIR/document.txt" >"$E2E_DIR/application.log" 2>&1 &
+        title='document.txt'
+        ;;
+    swing)
+        java "$(dirname "${BASH_SOURCE[0]}")/TextArea.java" >"$E2E_DIR/application.log" 2>&1 &
+        title='java text area'
         ;;
     esac
     E2E_PIDS+=($!)

@@ -12,26 +12,33 @@ source "$here/../harness.sh"
 source "$here/applications.sh"
 source "$here/../../../scripts/typing-measure.sh"
 
-LAYOUTS=(us de fr ru us,ru)
+# A layout, and after a colon the group locked (us,ru:1 has Russian in front).
+LAYOUTS=(us de fr ru us,ru:1)
 
 # The text holds characters that no layout here has: the keymap changes while it is typed, and
-# Tavrin restores it last, once the application has handled every key.
-keymap_is() {
-    [ "$(e2e_keymap)" = "$1" ]
+# Tavrin restores it and the group last, once the application has handled every key.
+keyboard() {
+    e2e_keymap
+    "$E2E_XPEER" locked-group
+}
+
+keyboard_is() {
+    [ "$(keyboard)" = "$1" ]
 }
 
 type_under_each_layout() {
     local layout before
     for layout in "${LAYOUTS[@]}"; do
-        setxkbmap -rules evdev -model pc105 -layout "$layout" || e2e_fail "setxkbmap $layout"
-        before=$(e2e_keymap)
+        setxkbmap -rules evdev -model pc105 -layout "${layout%:*}" || e2e_fail "setxkbmap $layout"
+        [[ $layout != *:* ]] || "$E2E_XPEER" lock-group "${layout#*:}" || e2e_fail "lock $layout"
+        before=$(keyboard)
         xdotool mousemove --window "$APPLICATION_WINDOW" 200 200 click 9
         e2e_wait_popup || e2e_fail "no popup over $APPLICATION under $layout"
         # shellcheck disable=SC2046
         xdotool mousemove $(e2e_row_point 1 1) click 1
-        e2e_wait_for "the typing into $APPLICATION to change the keymap" eval '! keymap_is "$before"' ||
+        e2e_wait_for "the typing into $APPLICATION to change the keymap" eval '! keyboard_is "$before"' ||
             e2e_fail "the keymap never changed while typing into $APPLICATION under $layout"
-        e2e_wait_for "the text typed into $APPLICATION under $layout" keymap_is "$before" ||
+        e2e_wait_for "the text typed into $APPLICATION under $layout" keyboard_is "$before" ||
             e2e_fail "the keymap is not whole after typing into $APPLICATION under $layout"
         setxkbmap -rules evdev -model pc105 -layout us
         application_text >"$E2E_DIR/received" || e2e_fail "nothing to copy from $APPLICATION"
