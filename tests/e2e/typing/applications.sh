@@ -45,7 +45,7 @@ application__writer_profile() {
         printf '<value>false</value></prop></item>\n'
     done | {
         echo '<?xml version="1.0" encoding="UTF-8"?>'
-        echo '<oor:items xmlns:oor="http://openoffice.org/2001/registry">'
+        echo '<oor:items xmlns:oor="http://openoffice.org/2001/registry" xmlns:xs="http://www.w3.org/2001/XMLSchema">'
         cat
         echo '</oor:items>'
     } >"$E2E_DIR/writer/user/registrymodifications.xcu"
@@ -98,8 +98,19 @@ application_start() {
     xdotool windowactivate --sync "$APPLICATION_WINDOW" >/dev/null 2>&1
     e2e_wait_for "$APPLICATION in front" \
         eval '[ "$(xdotool getwindowfocus 2>/dev/null)" = "$APPLICATION_WINDOW" ]' || return 1
+    # Writer shows its window long before it takes keys.
+    case $APPLICATION in
+    writer-*) e2e_wait_for "$APPLICATION to take keys" application__takes_keys || return 1 ;;
+    esac
     # The pointer rests over the text area, where the user presses the button.
     xdotool mousemove --window "$APPLICATION_WINDOW" 200 200
+}
+
+# Typed while all is selected, the word replaces what an earlier try left.
+application__takes_keys() {
+    xdotool type --delay 30 ready
+    xdotool key --clearmodifiers ctrl+a ctrl+c
+    [ "$(application__clipboard)" = ready ] && application_clear
 }
 
 application__find() {
