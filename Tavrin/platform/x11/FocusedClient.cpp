@@ -64,6 +64,7 @@ FocusedClient::FocusedClient(xcb_connection_t* connection, OtherEvents others)
     if (!focus || focus->focus == XCB_NONE || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT)
         return;
     kind_ = findKind(focus->focus);
+    idBase_ = focus->focus & ~xcb_get_setup(connection_)->resource_id_mask;
     window_ = findPingingWindow(focus->focus);
     if (window_ != XCB_NONE && belongsToThisProcess(connection_, window_))
         window_ = XCB_NONE;

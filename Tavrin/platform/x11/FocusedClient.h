@@ -33,6 +33,9 @@ class FocusedClient {
     bool catchUp(std::chrono::milliseconds limit);
 
     ClientKind kind() const { return kind_; }
+    // What the ids of the client's windows share: the focused window's id without the part
+    // that the client chooses (resource_id_mask). Zero without a focused window.
+    std::uint32_t idBase() const { return idBase_; }
 
   private:
     ClientKind findKind(xcb_window_t focus) const;
@@ -47,6 +50,7 @@ class FocusedClient {
     xcb_window_t root_ = XCB_NONE;
     xcb_window_t window_ = XCB_NONE;
     ClientKind kind_ = ClientKind::ordinary;
+    std::uint32_t idBase_ = 0;
 };
 
 } // namespace tavrin

@@ -1,5 +1,6 @@
 #include "platform/x11/XKeyTyper.h"
 
+#include "platform/x11/ClipboardLoan.h"
 #include "platform/x11/EscapeWatch.h"
 #include "platform/x11/FocusedClient.h"
 #include "platform/x11/HeldKeys.h"
@@ -87,13 +88,17 @@ class TypingSession {
   public:
     TypingSession(xcb_connection_t* connection, const KeymapIndex& index,
                   const xcb_xkb_get_state_reply_t& state, EscapeWatch& escape,
-                  const TypingRecordFile* recordFile, const XKeyTyper::Warn& warn);
+                  ClipboardKeeper& keeper, const TypingRecordFile* recordFile,
+                  const XKeyTyper::Warn& warn);
     ~TypingSession();
     TypingSession(const TypingSession&) = delete;
     TypingSession& operator=(const TypingSession&) = delete;
 
     void operator()(const Rebinding& rebinding);
     void operator()(const KeyStroke& stroke);
+    // Pastes the text through the clipboard, lent for the moment. False, nothing sent, when the
+    // clipboard cannot be lent: the text is to be typed then.
+    bool paste(std::u16string_view text);
 
     ClientKind clientKind() const { return client_.kind(); }
 
@@ -104,8 +109,14 @@ class TypingSession {
     void letClientCatchUp();
     void writeBindings(const std::map<xkb_keycode_t, std::optional<Keysyms>>& changes);
     void keepRecord();
+    void notice(const xcb_generic_event_t& event);
 
     xcb_connection_t* connection_;
+    EscapeWatch& escape_;
+    ClipboardKeeper& keeper_;
+    // Made at the first paste; once it could not be lent, the rest of the text is typed.
+    std::optional<ClipboardLoan> loan_;
+    bool loanRefused_ = false;
     FocusedClient client_;
     const KeymapIndex& index_;
     const std::uint8_t userLockedModifiers_;
@@ -131,9 +142,10 @@ class TypingSession {
 
 TypingSession::TypingSession(xcb_connection_t* connection, const KeymapIndex& index,
                              const xcb_xkb_get_state_reply_t& state, EscapeWatch& escape,
-                             const TypingRecordFile* recordFile, const XKeyTyper::Warn& warn)
-    : connection_(connection),
-      client_(connection, [&escape](const xcb_generic_event_t& event) { escape.notice(event); }),
+                             ClipboardKeeper& keeper, const TypingRecordFile* recordFile,
+                             const XKeyTyper::Warn& warn)
+    : connection_(connection), escape_(escape), keeper_(keeper),
+      client_(connection, [this](const xcb_generic_event_t& event) { notice(event); }),
       index_(index), userLockedModifiers_(state.lockedMods), userLockedGroup_(state.lockedGroup),
       group_(state.group), record_{state.lockedMods, state.lockedGroup, state.lockedGroup, {}},
       recordFile_(recordFile), warn_(warn) {
@@ -197,6 +209,45 @@ void TypingSession::operator()(const KeyStroke& stroke) {
     holdModifiers(stroke.modifiers, stroke.group);
     sendKey(static_cast<xcb_keycode_t>(stroke.keycode), true);
     sendKey(static_cast<xcb_keycode_t>(stroke.keycode), false);
+}
+
+bool TypingSession::paste(std::u16string_view text) {
+    // Shift+Insert pastes whatever the layout: ctrl+v needs a Latin 'v', which a keymap of
+    // Russian alone lacks.
+    const auto insert = index_.strokeFor(XKB_KEY_Insert, group_);
+    if (loanRefused_ || !insert)
+        return false;
+    if (insert->group != group_)
+        lockGroup(static_cast<std::uint8_t>(insert->group));
+    holdModifiers(0, group_);
+    if (!loan_)
+        loan_.emplace(
+            connection_, keeper_,
+            [this](const xcb_generic_event_t& event) { escape_.notice(event); }, warn_);
+    if (!loan_->lend(text, answerLimit)) {
+        loanRefused_ = true;
+        return false;
+    }
+    holdModifiers(XCB_MOD_MASK_SHIFT | insert->modifiers, group_);
+    sendKey(static_cast<xcb_keycode_t>(insert->keycode), true);
+    sendKey(static_cast<xcb_keycode_t>(insert->keycode), false);
+    holdModifiers(0, group_);
+    // The client reads the clipboard when it comes to the paste, and an answer to a ping sent
+    // after it has the data comes after the insertion.
+    if (loan_->awaitPaste(client_.idBase(), answerLimit)) {
+        client_.catchUp(answerLimit);
+    } else {
+        warn_("the application did not ask for the pasted text in time: the rest of the text is "
+              "typed as keys");
+        loanRefused_ = true;
+    }
+    loan_->giveBack(answerLimit);
+    return true;
+}
+
+void TypingSession::notice(const xcb_generic_event_t& event) {
+    if (!loan_ || !loan_->notice(event))
+        escape_.notice(event);
 }
 
 void TypingSession::sendKey(xcb_keycode_t keycode, bool down) {
@@ -365,10 +416,14 @@ void XKeyTyper::typeText(std::u16string_view text, std::stop_token stop) {
     const KeymapIndex index(keyboard->keymap.get());
     const auto escapeKey = index.strokeFor(XKB_KEY_Escape, keyboard->state->group);
     EscapeWatch escape(connection_, static_cast<xcb_keycode_t>(escapeKey ? escapeKey->keycode : 0));
-    TypingSession session(connection_, index, *keyboard->state, escape,
+    TypingSession session(connection_, index, *keyboard->state, escape, keeper_,
                           recordFile_ ? &*recordFile_ : nullptr, warn_);
     const ClientKind kind = session.clientKind();
     for (const TextPiece& piece : textPiecesFor(kind, text)) {
+        if (xcb_connection_has_error(connection_) != 0 || stop.stop_requested() || escape.pressed())
+            return;
+        if (piece.pasted && session.paste(piece.text))
+            continue;
         const auto plan = keymap::TypingPlan::forKeysyms(
             keysymsFor(kind, piece.text), index, keyboard->state->group, index.spareKeycodes());
         for (const keymap::TypingStep& step : plan.steps) {

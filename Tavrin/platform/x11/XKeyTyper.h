@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SpecialKey.h"
+#include "platform/x11/ClipboardKeeper.h"
 #include "platform/x11/TypingRecordFile.h"
 
 #include <array>
@@ -53,6 +54,8 @@ class XKeyTyper {
     std::optional<TypingRecordFile> recordFile_;
     Warn warn_;
     std::array<std::optional<std::uint8_t>, specialKey::allCases.size()> pressedSpecialKeys_;
+    // What the clipboard held before a paste, served after it.
+    ClipboardKeeper keeper_;
 };
 
 } // namespace tavrin

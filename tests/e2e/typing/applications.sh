@@ -85,7 +85,9 @@ application_start() {
         # Tab inserts a tab, as in the other editors, instead of spaces to the next stop.
         printf '[KTextEditor Document]\nTab Handling=0\nReplaceTabsDyn=false\n' \
             >"$XDG_CONFIG_HOME/kwriterc"
-        QT_QPA_PLATFORM=xcb kwrite "$E2E_DIR/document.txt" >"$E2E_DIR/application.log" 2>&1 &
+        # KWrite asks whether to save a changed document instead of ending on TERM.
+        sh -c 'QT_QPA_PLATFORM=xcb kwrite "$1" & trap "kill -KILL $!" TERM; wait' sh \
+            "$E2E_DIR/document.txt" >"$E2E_DIR/application.log" 2>&1 &
         title='document.txt'
         ;;
     swing)

@@ -26,12 +26,29 @@ keyboard_is() {
     [ "$(keyboard)" = "$1" ]
 }
 
+# What the user had copied and selected, targets included: KWrite gets characters outside the
+# BMP by a paste, and the clipboard lent for it must come back as it was.
+selections() {
+    local selection
+    for selection in clipboard primary; do
+        timeout 5 xclip -o -selection $selection -t TARGETS && timeout 5 xclip -o -selection $selection
+    done 2>&1
+}
+
+hold_selections() {
+    printf 'copied %s' "$RANDOM" | xclip -i -selection clipboard
+    printf 'selected %s' "$RANDOM" | xclip -i -selection primary
+    e2e_wait_for "the selections to be owned" eval '[ "$(selections | grep -c "copied\|selected")" = 2 ]'
+}
+
 type_under_each_layout() {
-    local layout before
+    local layout before held
     for layout in "${LAYOUTS[@]}"; do
         setxkbmap -rules evdev -model pc105 -layout "${layout%:*}" || e2e_fail "setxkbmap $layout"
         [[ $layout != *:* ]] || "$E2E_XPEER" lock-group "${layout#*:}" || e2e_fail "lock $layout"
         before=$(keyboard)
+        hold_selections || e2e_fail "xclip holds no selection"
+        held=$(selections)
         xdotool mousemove --window "$APPLICATION_WINDOW" 200 200 click 9
         e2e_wait_popup || e2e_fail "no popup over $APPLICATION under $layout"
         # shellcheck disable=SC2046
@@ -40,6 +57,8 @@ type_under_each_layout() {
             e2e_fail "the keymap never changed while typing into $APPLICATION under $layout"
         e2e_wait_for "the text typed into $APPLICATION under $layout" keyboard_is "$before" ||
             e2e_fail "the keymap is not whole after typing into $APPLICATION under $layout"
+        [ "$(selections)" = "$held" ] ||
+            e2e_fail "the selections changed while typing into $APPLICATION under $layout: $(selections)"
         setxkbmap -rules evdev -model pc105 -layout us
         application_text >"$E2E_DIR/received" || e2e_fail "nothing to copy from $APPLICATION"
         cmp -s "$E2E_DIR/expected" "$E2E_DIR/received" ||

@@ -1,0 +1,113 @@
+#include "platform/x11/SelectionContents.h"
+
+#include <algorithm>
+#include <array>
+#include <poll.h>
+#include <string_view>
+
+namespace tavrin {
+namespace {
+
+// A lone surrogate becomes U+FFFD, as elsewhere in the typer.
+std::vector<std::uint8_t> utf8Of(std::u16string_view text) {
+    std::vector<std::uint8_t> out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF)
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        else if (c >= 0xD800 && c <= 0xDFFF)
+            c = 0xFFFD;
+        const int continuations = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+        constexpr std::array<std::uint8_t, 4> leads{0x00, 0xC0, 0xE0, 0xF0};
+        out.push_back(static_cast<std::uint8_t>(leads[continuations] | (c >> (6 * continuations))));
+        for (int shift = 6 * (continuations - 1); shift >= 0; shift -= 6)
+            out.push_back(static_cast<std::uint8_t>(0x80 | ((c >> shift) & 0x3F)));
+    }
+    return out;
+}
+
+} // namespace
+
+SelectionContents SelectionContents::forText(xcb_connection_t* connection,
+                                             std::u16string_view text) {
+    const std::vector<std::uint8_t> utf8 = utf8Of(text);
+    const xcb_atom_t utf8String = internAtom(connection, "UTF8_STRING");
+    SelectionContents contents;
+    contents.offered = {internAtom(connection, "TARGETS"), internAtom(connection, "TIMESTAMP")};
+    // TEXT lets the owner choose the encoding. STRING (Latin-1) is not offered: a pasted piece
+    // holds characters outside the BMP alone.
+    for (const char* name : {"UTF8_STRING", "text/plain;charset=utf-8", "TEXT"}) {
+        const xcb_atom_t target = internAtom(connection, name);
+        const bool named = name != std::string_view("TEXT");
+        contents.offered.push_back(target);
+        contents.targets.push_back({target, named ? target : utf8String, 8, utf8});
+    }
+    return contents;
+}
+
+bool SelectionContents::answer(xcb_connection_t* connection,
+                               const xcb_selection_request_event_t& request,
+                               xcb_timestamp_t owned) const {
+    // Requestors from before ICCCM name no property.
+    xcb_atom_t property = request.property != XCB_NONE ? request.property : request.target;
+    const auto target = std::ranges::find(targets, request.target, &Target::target);
+    if (request.target == internAtom(connection, "TARGETS")) {
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request.requestor, property,
+                            XCB_ATOM_ATOM, 32, static_cast<std::uint32_t>(offered.size()),
+                            offered.data());
+    } else if (request.target == internAtom(connection, "TIMESTAMP")) {
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request.requestor, property,
+                            XCB_ATOM_INTEGER, 32, 1, &owned);
+    } else if (target != targets.end() && target->bytes.size() <= largestProperty(connection)) {
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request.requestor, property,
+                            target->type, target->format,
+                            static_cast<std::uint32_t>(target->bytes.size() * 8 / target->format),
+                            target->bytes.data());
+    } else {
+        property = XCB_NONE;
+    }
+    xcb_selection_notify_event_t notify{};
+    notify.response_type = XCB_SELECTION_NOTIFY;
+    notify.time = request.time;
+    notify.requestor = request.requestor;
+    notify.selection = request.selection;
+    notify.target = request.target;
+    notify.property = property;
+    xcb_send_event(connection, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT,
+                   reinterpret_cast<const char*>(&notify));
+    xcb_flush(connection);
+    return property != XCB_NONE;
+}
+
+xcb_window_t createSelectionWindow(xcb_connection_t* connection) {
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    const xcb_window_t window = xcb_generate_id(connection);
+    const std::uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, -1, -1, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK,
+                      &events);
+    return window;
+}
+
+std::size_t largestProperty(xcb_connection_t* connection) {
+    // The request's own fields take 28 bytes with a big request's length.
+    return std::size_t{xcb_get_maximum_request_length(connection)} * 4 - 32;
+}
+
+XcbReply<xcb_generic_event_t> nextEvent(xcb_connection_t* connection,
+                                        std::chrono::steady_clock::time_point deadline) {
+    while (xcb_connection_has_error(connection) == 0) {
+        if (XcbReply<xcb_generic_event_t> event{xcb_poll_for_event(connection)})
+            return event;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            break;
+        pollfd socket{xcb_get_file_descriptor(connection), POLLIN, 0};
+        poll(&socket, 1, static_cast<int>(left.count()) + 1);
+    }
+    return nullptr;
+}
+
+} // namespace tavrin
