@@ -150,8 +150,6 @@ TypingSession::TypingSession(xcb_connection_t* connection, const KeymapIndex& in
       group_(state.group), record_{state.lockedMods, state.lockedGroup, state.lockedGroup, {}},
       recordFile_(recordFile), warn_(warn) {
     keepRecord();
-    if (client_.kind() == ClientKind::libreOffice)
-        client_.catchUp(answerLimit);
     // Held on a keyboard, a modifier is let go for good: pressed again through XTest, it would
     // stay down there once the user lets go of the real key.
     for (const HeldKey& key : heldKeys::read(connection_)) {

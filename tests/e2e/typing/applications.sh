@@ -2,7 +2,7 @@
 # back through the clipboard. Source after tests/e2e/harness.sh, with the X server running.
 #
 #   application_start NAME            mousepad (GTK 3), featherpad (Qt 5), chromium, firefox,
-#                                     writer-x11 and writer-gtk3 (LibreOffice Writer on its X11
+#                                     writer-gen and writer-gtk3 (LibreOffice Writer on its X11
 #                                     and GTK 3 back-ends), kwrite (KDE) or swing (Java), with a
 #                                     focused empty text area in front
 #   application_text                  what the text area holds, read through the clipboard
@@ -74,7 +74,7 @@ application_start() {
             "$(application__page)" >"$E2E_DIR/application.log" 2>&1 &
         title='tavrin text area'
         ;;
-    writer-x11 | writer-gtk3)
+    writer-gen | writer-gtk3)
         SAL_USE_VCLPLUGIN=${APPLICATION#writer-} soffice --norestore --nologo --writer \
             "-env:UserInstallation=$(application__writer_profile)" \
             >"$E2E_DIR/application.log" 2>&1 &
