@@ -10,11 +10,13 @@
 #                                  median and 95th percentile of 50 presses
 #   typing                         a 2,000-character mixed Unicode text into a raw terminal: the
 #                                  utility's typer beside xdotool type (default delay, --delay 0);
-#                                  then into mousepad, featherpad, Chromium and Firefox under
+#                                  then into mousepad, featherpad, Chromium, Firefox, LibreOffice
+#                                  Writer (X11 and GTK 3), KWrite and a Java Swing text area under
 #                                  openbox (browsers without tabs): the typer beside xdotool type
 #                                  (default delay), the time until the last key is handled
 #                                  (target: none wrong, 2 s or less)
 # Usage: scripts/bench.sh [IDLE_SECONDS]     (default 60)
+#        BENCH_APPLICATIONS="kwrite swing" scripts/bench.sh   application rows for those only
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/bench"
@@ -126,7 +128,10 @@ application_typing_row() {
 # xdotool makes has the window manager grab its keys anew, which keeps it busy long after.
 application_typing_rows() {
     local application expected first
-    for application in mousepad featherpad chromium firefox; do
+    local applications=(mousepad featherpad chromium firefox writer-gen writer-gtk3 kwrite swing)
+    # shellcheck disable=SC2206
+    [ -z "${BENCH_APPLICATIONS:-}" ] || applications=($BENCH_APPLICATIONS)
+    for application in "${applications[@]}"; do
         first=${#E2E_PIDS[@]}
         e2e_start_x || exit 1
         setxkbmap -rules evdev -model pc105 -layout us || exit 1
