@@ -3,7 +3,11 @@
 #include "platform/x11/XcbReply.h"
 
 #include <algorithm>
+#include <array>
+#include <ranges>
+#include <span>
 #include <string_view>
+#include <vector>
 #include <xcb/damage.h>
 
 namespace tavrin {
@@ -35,7 +39,7 @@ RepaintProbe::RepaintProbe(xcb_connection_t* connection, xcb_window_t focus)
     if (!damage || !damage->present)
         return;
     window_ = findContentWindow(focus);
-    if (window_ == XCB_NONE || !findVisibleArea())
+    if (window_ == XCB_NONE || !findSpot())
         return;
     const XcbReply<xcb_damage_query_version_reply_t> version(xcb_damage_query_version_reply(
         connection_, xcb_damage_query_version(connection_, 1, 1), nullptr));
@@ -75,33 +79,84 @@ xcb_window_t RepaintProbe::findContentWindow(xcb_window_t focus) const {
 }
 
 // The content window starts above and left of its top-level window by the frame's size, and
-// only what the top-level window shows of it is drawn to.
-bool RepaintProbe::findVisibleArea() {
+// only what the top-level window shows of it, and no window over it hides, is drawn to: a copy to
+// a hidden pixel makes no damage. The four pixels asked for in turn lie side by side.
+bool RepaintProbe::findSpot() {
     const auto content = geometry(connection_, window_);
     const XcbReply<xcb_query_tree_reply_t> tree(
         xcb_query_tree_reply(connection_, xcb_query_tree(connection_, window_), nullptr));
     if (!content || !tree)
         return false;
     const auto topLevel = geometry(connection_, tree->parent);
-    if (!topLevel)
+    const XcbReply<xcb_translate_coordinates_reply_t> origin(xcb_translate_coordinates_reply(
+        connection_, xcb_translate_coordinates(connection_, window_, tree->root, 0, 0), nullptr));
+    if (!topLevel || !origin)
         return false;
     const int left = std::max(0, -content->x);
     const int top = std::max(0, -content->y);
     const int right = std::min<int>(content->width, topLevel->width - content->x);
     const int bottom = std::min<int>(content->height, topLevel->height - content->y);
-    if (right <= left || bottom <= top)
-        return false;
-    visible_ = {static_cast<std::int16_t>(left), static_cast<std::int16_t>(top),
-                static_cast<std::uint16_t>(right - left), static_cast<std::uint16_t>(bottom - top)};
-    return true;
+    const std::vector<Box> covers = coveringBoxes(tree->root, origin->dst_x, origin->dst_y);
+    // From the middle out, where no frame or scroll bar is drawn.
+    constexpr std::array eighths{4, 3, 5, 2, 6, 1, 7};
+    for (int row : eighths) {
+        for (int column : eighths) {
+            const int x = left + (right - left - 4) * column / 8;
+            const int y = top + (bottom - top) * row / 8;
+            const Box spot{x, y, x + 4, y + 1};
+            if (x < left || x + 4 > right || y < top || y >= bottom ||
+                std::ranges::any_of(covers, [&](const Box& box) { return box.meets(spot); }))
+                continue;
+            spot_ = {static_cast<std::int16_t>(x), static_cast<std::int16_t>(y)};
+            return true;
+        }
+    }
+    return false;
+}
+
+// The viewable windows stacked over the one holding the content window, in the content window's
+// coordinates, which start at x, y on the root window.
+std::vector<RepaintProbe::Box> RepaintProbe::coveringBoxes(xcb_window_t root, int x, int y) const {
+    xcb_window_t frame = window_;
+    for (;;) {
+        const XcbReply<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(connection_, xcb_query_tree(connection_, frame), nullptr));
+        if (!tree || tree->parent == XCB_NONE)
+            return {};
+        if (tree->parent == root)
+            break;
+        frame = tree->parent;
+    }
+    const XcbReply<xcb_query_tree_reply_t> stack(
+        xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root), nullptr));
+    if (!stack)
+        return {};
+    const std::span<const xcb_window_t> children(
+        xcb_query_tree_children(stack.get()),
+        static_cast<std::size_t>(xcb_query_tree_children_length(stack.get())));
+    auto above = std::ranges::find(children, frame);
+    if (above != children.end())
+        ++above;
+    std::vector<Box> boxes;
+    for (const xcb_window_t window : std::ranges::subrange(above, children.end())) {
+        const XcbReply<xcb_get_window_attributes_reply_t> attributes(
+            xcb_get_window_attributes_reply(
+                connection_, xcb_get_window_attributes(connection_, window), nullptr));
+        if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE ||
+            attributes->_class == XCB_WINDOW_CLASS_INPUT_ONLY)
+            continue;
+        if (const auto box = geometry(connection_, window)) {
+            const int outer = 2 * box->border_width;
+            boxes.push_back({box->x - x, box->y - y, box->x - x + box->width + outer,
+                             box->y - y + box->height + outer});
+        }
+    }
+    return boxes;
 }
 
 void RepaintProbe::ask() {
-    // Four pixels in turn about the middle, where no frame or scroll bar is drawn.
     ++round_;
-    const int x = (visible_.width / 2 + round_ % 4) % visible_.width;
-    asked_ = {static_cast<std::int16_t>(visible_.x + x),
-              static_cast<std::int16_t>(visible_.y + visible_.height / 2), 1, 1};
+    asked_ = {static_cast<std::int16_t>(spot_.x + round_ % 4), spot_.y, 1, 1};
     askAgain();
 }
 

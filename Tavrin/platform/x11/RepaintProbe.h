@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 #include <xcb/xcb.h>
 
 namespace tavrin {
@@ -12,7 +13,7 @@ namespace tavrin {
 class RepaintProbe {
   public:
     // For the Java window holding focus, its focus proxy; not usable() when the server has no
-    // DAMAGE or the window no content window with a pixel in sight.
+    // DAMAGE or the window no content window with pixels in sight.
     RepaintProbe(xcb_connection_t* connection, xcb_window_t focus);
     ~RepaintProbe();
     RepaintProbe(const RepaintProbe&) = delete;
@@ -26,15 +27,24 @@ class RepaintProbe {
     bool isAnswer(const xcb_generic_event_t& event) const;
 
   private:
+    // Corners, the right and bottom edges outside.
+    struct Box {
+        int left, top, right, bottom;
+        bool meets(const Box& other) const {
+            return left < other.right && other.left < right && top < other.bottom &&
+                   other.top < bottom;
+        }
+    };
+
     xcb_window_t findContentWindow(xcb_window_t focus) const;
-    bool findVisibleArea();
+    bool findSpot();
+    std::vector<Box> coveringBoxes(xcb_window_t root, int x, int y) const;
 
     xcb_connection_t* connection_;
     xcb_window_t window_ = XCB_NONE;
     std::uint32_t damage_ = XCB_NONE;
     std::uint8_t damageNotify_ = 0;
-    // The part of the content window inside its top-level window, which clips it.
-    xcb_rectangle_t visible_{};
+    xcb_point_t spot_{};
     xcb_rectangle_t asked_{};
     int round_ = 0;
 };
