@@ -5,7 +5,7 @@ set -euo pipefail
 
 build=(cmake ninja-build gcc g++ pkg-config qt6-base-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6
        libx11-dev libxtst-dev libxcb1-dev libxcb-xtest0-dev libxcb-xinput-dev libxcb-xkb-dev
-       libxkbcommon-dev libxkbcommon-x11-dev nlohmann-json3-dev libicu-dev
+       libxcb-damage0-dev libxkbcommon-dev libxkbcommon-x11-dev nlohmann-json3-dev libicu-dev
        libwayland-dev libwayland-bin wayland-protocols qt6-wayland)
 tests=(dbus libgtest-dev libgmock-dev xvfb x11-utils x11-xkb-utils x11-xserver-utils xkb-data xdotool xterm openbox
        trayer imagemagick fonts-wqy-microhei procps python3 perl jq

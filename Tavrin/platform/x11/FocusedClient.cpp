@@ -68,8 +68,13 @@ FocusedClient::FocusedClient(xcb_connection_t* connection, OtherEvents others)
     window_ = findPingingWindow(focus->focus);
     if (window_ != XCB_NONE && belongsToThisProcess(connection_, window_))
         window_ = XCB_NONE;
-    if (window_ != XCB_NONE)
+    if (window_ != XCB_NONE) {
         listenOnRoot(connection_, root_, answerMask);
+    } else if (kind_ == ClientKind::java) {
+        probe_.emplace(connection_, focus->focus);
+        if (!probe_->usable())
+            probe_.reset();
+    }
 }
 
 FocusedClient::~FocusedClient() {
@@ -127,6 +132,16 @@ bool FocusedClient::answersPings(xcb_window_t window) const {
 }
 
 bool FocusedClient::catchUp(std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    if (probe_) {
+        probe_->ask();
+        if (awaitAnswer(
+                [this](const xcb_generic_event_t& event) { return probe_->isAnswer(event); },
+                deadline, [this] { probe_->askAgain(); }))
+            return true;
+        probe_.reset();
+        return false;
+    }
     if (window_ == XCB_NONE)
         return false;
     const std::uint32_t stamp = nextStamp();
@@ -141,27 +156,40 @@ bool FocusedClient::catchUp(std::chrono::milliseconds limit) {
     xcb_send_event(connection_, 0, window_, XCB_EVENT_MASK_NO_EVENT,
                    reinterpret_cast<const char*>(&ping));
     xcb_flush(connection_);
-    if (awaitAnswer(stamp, std::chrono::steady_clock::now() + limit))
+    const auto isAnswer = [this, stamp](const xcb_generic_event_t& event) {
+        const auto& message = reinterpret_cast<const xcb_client_message_event_t&>(event);
+        return (event.response_type & 0x7f) == XCB_CLIENT_MESSAGE && message.type == protocols_ &&
+               message.format == 32 && message.data.data32[0] == ping_ &&
+               message.data.data32[1] == stamp;
+    };
+    if (awaitAnswer(isAnswer, deadline, {}))
         return true;
     window_ = XCB_NONE;
     return false;
 }
 
-bool FocusedClient::awaitAnswer(std::uint32_t stamp,
-                                std::chrono::steady_clock::time_point deadline) {
+bool FocusedClient::awaitAnswer(const IsAnswer& isAnswer,
+                                std::chrono::steady_clock::time_point deadline,
+                                const std::function<void()>& askAgain) {
+    // Swing copies nothing while its event-dispatch thread paints, so a repaint is asked for
+    // again until one comes.
+    constexpr auto askingInterval = std::chrono::milliseconds(20);
+    auto nextAsking = std::chrono::steady_clock::now() + askingInterval;
     while (xcb_connection_has_error(connection_) == 0) {
         while (const XcbReply<xcb_generic_event_t> event{xcb_poll_for_event(connection_)}) {
-            const auto* message = reinterpret_cast<const xcb_client_message_event_t*>(event.get());
-            if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE &&
-                message->type == protocols_ && message->format == 32 &&
-                message->data.data32[0] == ping_ && message->data.data32[1] == stamp)
+            if (isAnswer(*event))
                 return true;
             others_(*event);
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
+        auto now = std::chrono::steady_clock::now();
+        if (askAgain && now >= nextAsking) {
+            askAgain();
+            nextAsking = now + askingInterval;
+        }
+        const auto wake = askAgain ? std::min(deadline, nextAsking) : deadline;
+        if (now >= deadline)
             return false;
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(wake - now);
         pollfd socket{xcb_get_file_descriptor(connection_), POLLIN, 0};
         poll(&socket, 1, static_cast<int>(left.count()));
     }
