@@ -96,7 +96,11 @@ test_the_popup_types_the_chosen_row() {
     close_popup_with key Return
     expect_text "$MIXED"
     open_popup
-    peer move $((POINTER_X + 30)) $((POINTER_Y + 10))
+    grim -g "$PATCH" "$E2E_DIR/open.png" || e2e_fail "grim failed"
+    # Left of the patch, so that only the row's highlight can change it, not the pointer.
+    peer move $((POINTER_X + 5)) $((POINTER_Y + 10))
+    e2e_wait_for "the hovered row drawn active" patch_changed "$E2E_DIR/open.png" ||
+        e2e_fail "the row under the pointer is not shown active"
     close_popup_with click 1
     open_popup
     peer key Up
