@@ -106,6 +106,7 @@ class TypingSession {
     void sendKey(xcb_keycode_t keycode, bool down);
     void holdModifiers(xkb_mod_mask_t modifiers, xkb_layout_index_t group);
     void lockGroup(std::uint8_t group);
+    void announceGroup();
     void letClientCatchUp();
     void writeBindings(const std::map<xkb_keycode_t, std::optional<Keysyms>>& changes);
     void keepRecord();
@@ -329,6 +330,17 @@ void TypingSession::writeBindings(const std::map<xkb_keycode_t, std::optional<Ke
     keepRecord();
     edit.write();
     eventsSinceChange_ = 0;
+    announceGroup();
+}
+
+// Qt 5 takes a new keymap in with a blank state, the first group locked, and learns the group
+// again only when it changes: it changes twice, to come back where it was.
+void TypingSession::announceGroup() {
+    if (group_ == 0)
+        return;
+    const std::uint8_t group = group_;
+    lockGroup(0);
+    lockGroup(group);
 }
 
 void TypingSession::keepRecord() {
