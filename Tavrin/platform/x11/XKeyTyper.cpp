@@ -251,9 +251,13 @@ void TypingSession::notice(const xcb_generic_event_t& event) {
 
 void TypingSession::sendKey(xcb_keycode_t keycode, bool down) {
     // A release and a press of one key at one server time look like the key's autorepeat to
-    // some clients (LibreOffice drops both), so a key typed again waits for the next millisecond.
+    // some clients (LibreOffice drops both), also with Shift pressed between them, so a key
+    // typed again waits for the next millisecond.
     fakeKey(connection_, keycode, down, down && keycode == lastReleased_ ? 1 : 0);
-    lastReleased_ = down ? 0 : keycode;
+    if (!down)
+        lastReleased_ = keycode;
+    else if (!index_.isModifierKey(keycode))
+        lastReleased_ = 0;
     ++eventsSinceChange_;
 }
 

@@ -33,23 +33,31 @@ application__firefox_profile() {
     echo "$E2E_DIR/firefox"
 }
 
-# A fresh profile without what Writer would change while the user types (capitals, dashes,
-# word completion) or show on a first start.
+# A fresh profile without what Writer would change in the text while the user types (capitals,
+# dashes, quotes, replacements, word completion) or show on a first start. Formatting while
+# typing stays on, as it is by default: with it off, Writer on GTK acts on a Return only once no
+# more keys wait.
 application__writer_profile() {
     mkdir -p "$E2E_DIR/writer/user"
-    local setting
-    for setting in 'Common/Misc ShowTipOfTheDay' 'Common/Misc FirstRun' \
-        'Writer/AutoFunction/Format/ByInput Enable' 'Writer/AutoFunction/Completion Enable'; do
-        printf '<item oor:path="/org.openoffice.Office.%s"><prop oor:name="%s" oor:op="fuse">' \
-            ${setting}
-        printf '<value>false</value></prop></item>\n'
-    done | {
+    local option
+    {
         echo '<?xml version="1.0" encoding="UTF-8"?>'
-        echo '<oor:items xmlns:oor="http://openoffice.org/2001/registry" xmlns:xs="http://www.w3.org/2001/XMLSchema">'
-        cat
+        echo '<oor:items xmlns:oor="http://openoffice.org/2001/registry">'
+        for option in Misc/ShowTipOfTheDay Misc/FirstRun AutoCorrect/{AddNonBreakingSpace,\
+CapitalAtStartSentence,ChangeAngleQuotes,ChangeDash,ChangeOrdinalNumber,ChangeUnderlineWeight,\
+CorrectAccidentalCapsLock,RemoveDoubleSpaces,ReplaceDoubleQuote,ReplaceSingleQuote,\
+SetInetAttribute,TransliterateRTL,TwoCapitalsAtStart,UseReplacementTable}; do
+            application__writer_false "Common/${option%/*}" "${option#*/}"
+        done
+        application__writer_false Writer/AutoFunction/Completion Enable
         echo '</oor:items>'
     } >"$E2E_DIR/writer/user/registrymodifications.xcu"
     echo "file://$E2E_DIR/writer"
+}
+
+application__writer_false() {
+    printf '<item oor:path="/org.openoffice.Office.%s"><prop oor:name="%s" oor:op="fuse">' "$1" "$2"
+    printf '<value>false</value></prop></item>\n'
 }
 
 application_start() {
