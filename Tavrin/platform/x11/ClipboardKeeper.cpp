@@ -1,20 +1,45 @@
 #include "platform/x11/ClipboardKeeper.h"
 
+#include <cstdint>
+#include <functional>
 #include <future>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 #include <utility>
 
 namespace tavrin {
 namespace {
 
-using namespace std::chrono_literals;
+// Wakes the thread when it is to end, so that it sleeps until then: the clipboard may be kept
+// for hours.
+class StopSignal {
+  public:
+    explicit StopSignal(const std::stop_token& stop)
+        : fd_(eventfd(0, EFD_CLOEXEC)), onStop_(stop, [this] {
+              const std::uint64_t one = 1;
+              if (write(fd_, &one, sizeof one) < 0)
+                  return;
+          }) {}
+    ~StopSignal() {
+        if (fd_ >= 0)
+            close(fd_);
+    }
+    StopSignal(const StopSignal&) = delete;
+    StopSignal& operator=(const StopSignal&) = delete;
 
-// How often the thread looks whether it is to end.
-constexpr auto stopCheck = 250ms;
+    int fd() const { return fd_; }
+
+  private:
+    const int fd_;
+    std::stop_callback<std::function<void()>> onStop_;
+};
 
 void serve(const SelectionContents& contents, std::promise<bool>& taken,
            std::chrono::milliseconds limit, const std::stop_token& stop) {
+    const StopSignal signal(stop);
     xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-    if (xcb_connection_has_error(connection) != 0) {
+    if (signal.fd() < 0 || xcb_connection_has_error(connection) != 0) {
         taken.set_value(false);
         xcb_disconnect(connection);
         return;
@@ -30,16 +55,20 @@ void serve(const SelectionContents& contents, std::promise<bool>& taken,
     bool owning = owner && owner->owner == window;
     taken.set_value(owning);
     while (owning && !stop.stop_requested() && xcb_connection_has_error(connection) == 0) {
-        const auto event = nextEvent(connection, std::chrono::steady_clock::now() + stopCheck);
-        if (!event)
-            continue;
-        const auto type = event->response_type & 0x7f;
-        const auto* request = reinterpret_cast<const xcb_selection_request_event_t*>(event.get());
-        if (type == XCB_SELECTION_REQUEST && request->owner == window &&
-            request->selection == clipboard)
-            contents.answer(connection, *request, owned);
-        else if (type == XCB_SELECTION_CLEAR)
-            owning = false;
+        while (const XcbReply<xcb_generic_event_t> event{xcb_poll_for_event(connection)}) {
+            const auto type = event->response_type & 0x7f;
+            const auto* request =
+                reinterpret_cast<const xcb_selection_request_event_t*>(event.get());
+            if (type == XCB_SELECTION_REQUEST && request->owner == window &&
+                request->selection == clipboard)
+                contents.answer(connection, *request, owned);
+            else if (type == XCB_SELECTION_CLEAR)
+                owning = false;
+        }
+        pollfd wakers[] = {{xcb_get_file_descriptor(connection), POLLIN, 0},
+                           {signal.fd(), POLLIN, 0}};
+        if (owning)
+            poll(wakers, 2, -1);
     }
     xcb_disconnect(connection);
 }
@@ -52,7 +81,7 @@ bool ClipboardKeeper::keep(SelectionContents contents, std::chrono::milliseconds
     thread_ = std::jthread(
         [contents = std::move(contents), taken = std::move(taken),
          limit](const std::stop_token& stop) mutable { serve(contents, taken, limit, stop); });
-    return answer.wait_for(limit + stopCheck) == std::future_status::ready && answer.get();
+    return answer.wait_for(2 * limit) == std::future_status::ready && answer.get();
 }
 
 } // namespace tavrin
