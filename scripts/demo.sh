@@ -10,8 +10,8 @@ out="$root/out/demo"
 mkdir -p "$out"
 
 # The X peer is a small X client; built here so that the demonstration needs no test build.
-c++ -std=c++20 -O2 "$root"/tools/xpeer/*.cpp -o "$out/xpeer" \
-    $(pkg-config --cflags --libs xcb xcb-xinput xcb-xtest)
+c++ -std=c++20 -O2 -I"$root/Tavrin" "$root"/tools/xpeer/*.cpp -o "$out/xpeer" \
+    $(pkg-config --cflags --libs xcb xcb-xinput xcb-xkb xcb-xtest)
 export E2E_XPEER="$out/xpeer"
 source "$root/tests/e2e/harness.sh"
 trap 'echo "The demonstration failed at line $LINENO of $0." >&2' ERR
