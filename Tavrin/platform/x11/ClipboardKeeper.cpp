@@ -50,9 +50,7 @@ void serve(const SelectionContents& contents, std::promise<bool>& taken,
         serverTime(connection, window, std::chrono::steady_clock::now() + limit,
                    [](const xcb_generic_event_t&) {});
     xcb_set_selection_owner(connection, window, clipboard, owned);
-    const XcbReply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
-        connection, xcb_get_selection_owner(connection, clipboard), nullptr));
-    bool owning = owner && owner->owner == window;
+    bool owning = selectionOwner(connection, clipboard) == window;
     taken.set_value(owning);
     while (owning && !stop.stop_requested() && xcb_connection_has_error(connection) == 0) {
         while (const XcbReply<xcb_generic_event_t> event{xcb_poll_for_event(connection)}) {

@@ -41,9 +41,7 @@ bool ClipboardLoan::lend(std::u16string_view text, std::chrono::milliseconds lim
     lent_ = SelectionContents::forText(connection_, text);
     pasted_ = false;
     xcb_set_selection_owner(connection_, window_, clipboard_, time_);
-    const XcbReply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
-        connection_, xcb_get_selection_owner(connection_, clipboard_), nullptr));
-    if (owner && owner->owner == window_)
+    if (selectionOwner(connection_, clipboard_) == window_)
         return true;
     lent_.reset();
     warn_("cannot take the clipboard: characters outside the BMP are typed as keys");
@@ -55,11 +53,10 @@ bool ClipboardLoan::lend(std::u16string_view text, std::chrono::milliseconds lim
 bool ClipboardLoan::save(std::chrono::steady_clock::time_point deadline) {
     failure_.clear();
     saved_.reset();
-    const XcbReply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
-        connection_, xcb_get_selection_owner(connection_, clipboard_), nullptr));
+    const auto owner = selectionOwner(connection_, clipboard_);
     if (!owner)
         return false;
-    if (owner->owner == XCB_NONE)
+    if (*owner == XCB_NONE)
         return true;
     const xcb_atom_t targets = internAtom(connection_, "TARGETS");
     const auto offered = convert(targets, deadline);
@@ -193,9 +190,7 @@ bool ClipboardLoan::notice(const xcb_generic_event_t& event) {
 void ClipboardLoan::giveBack(std::chrono::milliseconds limit) {
     if (!lent_)
         return;
-    const XcbReply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
-        connection_, xcb_get_selection_owner(connection_, clipboard_), nullptr));
-    if (!owner || owner->owner != window_) {
+    if (selectionOwner(connection_, clipboard_) != window_) {
         // Taken by someone else meanwhile.
     } else if (!saved_) {
         // At the time it was taken: should someone have taken it since, this changes nothing.
@@ -206,8 +201,7 @@ void ClipboardLoan::giveBack(std::chrono::milliseconds limit) {
     }
     saved_.reset();
     // Requests sent before the owner changed are still to be answered.
-    XcbReply<xcb_get_input_focus_reply_t>(
-        xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+    roundTrip(connection_);
     while (const XcbReply<xcb_generic_event_t> event{xcb_poll_for_event(connection_)}) {
         if (!notice(*event))
             others_(*event);

@@ -95,6 +95,14 @@ std::size_t largestProperty(xcb_connection_t* connection) {
     return std::size_t{xcb_get_maximum_request_length(connection)} * 4 - 32;
 }
 
+std::optional<xcb_window_t> selectionOwner(xcb_connection_t* connection, xcb_atom_t selection) {
+    const XcbReply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
+        connection, xcb_get_selection_owner(connection, selection), nullptr));
+    if (!owner)
+        return std::nullopt;
+    return owner->owner;
+}
+
 XcbReply<xcb_generic_event_t> nextEvent(xcb_connection_t* connection,
                                         std::chrono::steady_clock::time_point deadline) {
     while (xcb_connection_has_error(connection) == 0) {

@@ -40,6 +40,9 @@ std::size_t largestProperty(xcb_connection_t* connection);
 // An InputOnly window out of sight that reports its property changes, for selections.
 xcb_window_t createSelectionWindow(xcb_connection_t* connection);
 
+// The selection's owner, XCB_NONE for none; nothing when the server does not answer.
+std::optional<xcb_window_t> selectionOwner(xcb_connection_t* connection, xcb_atom_t selection);
+
 // The next event, or nothing once the deadline has passed.
 XcbReply<xcb_generic_event_t> nextEvent(xcb_connection_t* connection,
                                         std::chrono::steady_clock::time_point deadline);

@@ -52,11 +52,6 @@ struct KeymapDeleter {
 };
 using KeymapPointer = std::unique_ptr<xkb_keymap, KeymapDeleter>;
 
-void roundTrip(xcb_connection_t* connection) {
-    XcbReply<xcb_get_input_focus_reply_t>(
-        xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
-}
-
 void fakeKey(xcb_connection_t* connection, xcb_keycode_t keycode, bool down,
              std::uint32_t delayMilliseconds = 0) {
     xcb_test_fake_input(connection, down ? XCB_KEY_PRESS : XCB_KEY_RELEASE, keycode,

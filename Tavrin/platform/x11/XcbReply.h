@@ -23,4 +23,10 @@ inline xcb_atom_t internAtom(xcb_connection_t* connection, const char* name) {
     return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
 }
 
+// Returns once the server has handled every request sent before: its reply comes after them.
+inline void roundTrip(xcb_connection_t* connection) {
+    XcbReply<xcb_get_input_focus_reply_t>(
+        xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+}
+
 } // namespace tavrin
