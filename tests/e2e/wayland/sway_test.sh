@@ -141,6 +141,7 @@ test_no_binding_outlives_tavrin() {
     start_with true bound
     quit_tavrin TERM
     e2e_expect_equal "bindings after quit" "" "$(record)"
+    e2e_expect_equal "warnings of a run where all went well" "" "$(e2e_warnings)"
     e2e_expect_equal "buttons at the field after quit" "$(printf 'press 9\nrelease 9')" \
         "$(peer click 9 && field_buttons)"
     # A killed instance leaves its binding; the next start removes it.

@@ -3,6 +3,7 @@
 #include "platform/wayland/SwayBindings.h"
 #include "platform/wayland/SwayIpcSocket.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <iterator>
@@ -26,20 +27,24 @@ const std::string subscribedThenPressed =
     "\"event_state_mask\": [ ], \"input_codes\": [ ], \"input_code\": 0, \"symbols\": [ "
     "\"button5\" ], \"symbol\": \"button5\", \"input_type\": \"mouse\" } }"s;
 
+// A message may carry no payload at all; it ends where its header does.
 TEST(SwayIpc, CutsARecordedStreamIntoMessagesHoweverItArrives) {
-    for (std::size_t piece = 1; piece <= subscribedThenPressed.size(); ++piece) {
+    const std::string stream = subscribedThenPressed + swayIpc::encode(swayIpc::getConfig, "");
+    for (std::size_t piece = 1; piece <= stream.size(); ++piece) {
         swayIpc::FrameReader reader;
         std::vector<swayIpc::Message> messages;
-        for (std::size_t at = 0; at < subscribedThenPressed.size(); at += piece) {
-            reader.feed(std::string_view(subscribedThenPressed).substr(at, piece));
+        for (std::size_t at = 0; at < stream.size(); at += piece) {
+            reader.feed(std::string_view(stream).substr(at, piece));
             while (auto message = reader.next())
                 messages.push_back(*message);
         }
-        ASSERT_EQ(messages.size(), 2u) << "pieces of " << piece;
+        ASSERT_EQ(messages.size(), 3u) << "pieces of " << piece;
         EXPECT_EQ(messages[0].type, swayIpc::subscribe);
         EXPECT_TRUE(swayIpc::subscribed(messages[0].payload));
         EXPECT_EQ(messages[1].type, swayIpc::bindingEvent);
         EXPECT_EQ(swayIpc::ranBindingCommand(messages[1].payload), "nop tavrin button 4");
+        EXPECT_EQ(messages[2].type, swayIpc::getConfig);
+        EXPECT_EQ(messages[2].payload, "");
     }
 }
 
@@ -74,7 +79,7 @@ struct FakeSway {
 };
 
 // Woken with nothing to read, as after a read that filled its buffer exactly, the socket says so
-// at once instead of spinning; a closed stream ends it.
+// at once instead of spinning; a closed stream ends it, whatever an earlier call left in errno.
 TEST(SwayIpc, TheSocketTakesWhatHasArrivedWithoutWaiting) {
     FakeSway fake;
     ASSERT_TRUE(fake.client && fake.sway >= 0);
@@ -85,7 +90,13 @@ TEST(SwayIpc, TheSocketTakesWhatHasArrivedWithoutWaiting) {
     const auto pressed = fake.client->nextEvent();
     EXPECT_EQ(pressed ? swayIpc::ranBindingCommand(pressed->payload) : "", "nop tavrin button 4");
     close(std::exchange(fake.sway, -1));
+    errno = EINTR;
     EXPECT_FALSE(fake.client->readAvailable());
+}
+
+TEST(SwayIpc, APathTooLongForASocketAddressIsRefused) {
+    EXPECT_FALSE(SwayIpcSocket::connect(std::string(sizeof(sockaddr_un::sun_path), 'x')));
+    EXPECT_FALSE(SwayIpcSocket::connect(""));
 }
 
 // sway answers the requests on a connection in order: a reply that comes too late, or one to
