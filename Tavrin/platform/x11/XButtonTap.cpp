@@ -88,7 +88,7 @@ XButtonTap::~XButtonTap() {
         return;
     while (!grabbed_.empty())
         ungrab(*grabbed_.begin());
-    roundTrip();
+    roundTrip(connection_);
 }
 
 void XButtonTap::setEnabled(bool enabled, const WatchedButtons& buttons) {
@@ -107,7 +107,7 @@ void XButtonTap::setEnabled(bool enabled, const WatchedButtons& buttons) {
             missing.insert(xButton);
     }
     if (missing.empty())
-        roundTrip();
+        roundTrip(connection_);
     else
         grab(missing);
     noteWatchState(enabled ? buttons.only : std::nullopt);
@@ -134,11 +134,6 @@ void XButtonTap::noteWatchState(std::optional<int> only) {
 
 // Waits until the server has handled every request sent so far: when the caller goes on, the
 // grabs are as asked, also for input that other clients send from then on.
-void XButtonTap::roundTrip() {
-    XcbReply<xcb_get_input_focus_reply_t>(
-        xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
-}
-
 // Waits for the replies, which come after the server has handled every earlier request.
 void XButtonTap::grab(const std::set<std::uint32_t>& xButtons) {
     const std::uint32_t mask =

@@ -35,7 +35,6 @@ class XButtonTap final : public ButtonTap, public QAbstractNativeEventFilter {
 
     void grab(const std::set<std::uint32_t>& xButtons);
     void ungrab(std::uint32_t xButton);
-    void roundTrip();
     void noteWatchState(std::optional<int> only);
 
     xcb_connection_t* connection_;
