@@ -15,6 +15,16 @@ bool isAstralKeysym(xkb_keysym_t keysym) {
     return keysym >= unicodeKeysymBase + firstAstral && keysym <= unicodeKeysymBase + 0x10FFFF;
 }
 
+// Hangul, kana, CJK ideographs and their fullwidth forms: what LibreOffice counts as Asian
+// script within the BMP.
+bool isEastAsianKeysym(xkb_keysym_t keysym) {
+    const char32_t c = xkb_keysym_to_utf32(keysym);
+    return (c >= 0x1100 && c <= 0x11FF) || (c >= 0x2E80 && c <= 0xA4CF) ||
+           (c >= 0xA960 && c <= 0xA97F) || (c >= 0xAC00 && c <= 0xD7FF) ||
+           (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) ||
+           (c >= 0xFF00 && c <= 0xFFEF);
+}
+
 } // namespace
 
 ClientKind clientKindForClass(std::string_view instance, std::string_view className) {
@@ -55,12 +65,15 @@ std::vector<xkb_keysym_t> keysymsFor(ClientKind kind, std::u16string_view text) 
         return keysyms;
     std::vector<xkb_keysym_t> out;
     out.reserve(keysyms.size());
+    bool inEastAsianRun = false;
     for (xkb_keysym_t keysym : keysyms) {
-        if (!isAstralKeysym(keysym)) {
-            out.push_back(keysym);
-        } else if (kind == ClientKind::libreOffice) {
+        const bool startsEastAsianRun = !inEastAsianRun && isEastAsianKeysym(keysym);
+        inEastAsianRun = isEastAsianKeysym(keysym);
+        if (kind == ClientKind::libreOffice && (isAstralKeysym(keysym) || startsEastAsianRun)) {
             // F20 is bound to nothing in LibreOffice: it only makes it insert what it holds.
             out.push_back(XKB_KEY_F20);
+            out.push_back(keysym);
+        } else if (kind == ClientKind::libreOffice || !isAstralKeysym(keysym)) {
             out.push_back(keysym);
         } else {
             // Java joins the two halves in the text as the user's own two key events.

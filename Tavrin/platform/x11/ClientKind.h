@@ -12,8 +12,9 @@ namespace tavrin {
 enum class ClientKind {
     ordinary,
     // LibreOffice holds typed characters back while more keys wait, but inserts a character
-    // outside the BMP at once, ahead of them. Any key without a character makes it insert what
-    // it holds.
+    // outside the BMP at once, ahead of them. On GTK 3 it loses the second character of the
+    // first run of East Asian characters held after others. Any key without a character makes it
+    // insert what it holds.
     libreOffice,
     // Java keeps one UTF-16 unit per key event and looks a key up in the keymap of the moment it
     // handles the key, not of the moment the key was sent.

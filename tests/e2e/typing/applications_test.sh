@@ -81,7 +81,7 @@ test_application() {
 }
 
 APPLICATIONS=("$@")
-[ $# -gt 0 ] || APPLICATIONS=(mousepad featherpad chromium firefox writer-gen kwrite swing)
+[ $# -gt 0 ] || APPLICATIONS=(mousepad featherpad chromium firefox writer-gen writer-gtk3 kwrite swing)
 e2e_init
 for APPLICATION_NAME in "${APPLICATIONS[@]}"; do
     e2e_run_test "mixed text into $APPLICATION_NAME under ${LAYOUTS[*]}" test_application
