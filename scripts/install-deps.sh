@@ -13,7 +13,7 @@ tests=(dbus libgtest-dev libgmock-dev xvfb x11-utils x11-xkb-utils x11-xserver-u
        sway grim jq util-linux passwd nodejs
        gnome-shell gnome-shell-extension-appindicator dbus dbus-x11 libglib2.0-bin python3-gi gir1.2-gtk-4.0 gir1.2-gtk-3.0
        gir1.2-ibus-1.0 ibus ibus-gtk3 ibus-gtk4 xwayland
-       libreoffice-writer libreoffice-gtk3 kwrite openjdk-17-jdk)
+       libreoffice-writer libreoffice-gtk3 kwrite openjdk-17-jdk kitty)
 packaging=(dpkg-dev file lintian)
 
 case "${1:-all}" in

@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <map>
 #include <optional>
+#include <span>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -64,6 +65,26 @@ struct Keyboard {
     XcbReply<xcb_xkb_get_state_reply_t> state;
 };
 
+// A real modifier that no key sets (Mod3 in most layouts): its lock changes the state and means
+// nothing to any client. Zero when every one is set by some key.
+std::uint8_t unusedModifier(xcb_connection_t* connection) {
+    const XcbReply<xcb_get_modifier_mapping_reply_t> mapping(
+        xcb_get_modifier_mapping_reply(connection, xcb_get_modifier_mapping(connection), nullptr));
+    if (!mapping)
+        return 0;
+    const std::span keycodes(
+        xcb_get_modifier_mapping_keycodes(mapping.get()),
+        static_cast<std::size_t>(xcb_get_modifier_mapping_keycodes_length(mapping.get())));
+    const std::size_t perModifier = mapping->keycodes_per_modifier;
+    for (const int index : {5, 7, 6, 4, 3}) {
+        const auto keys =
+            keycodes.subspan(static_cast<std::size_t>(index) * perModifier, perModifier);
+        if (std::ranges::all_of(keys, [](xcb_keycode_t keycode) { return keycode == 0; }))
+            return static_cast<std::uint8_t>(1U << index);
+    }
+    return 0;
+}
+
 std::optional<Keyboard> currentKeyboard(xkb_context* context, xcb_connection_t* connection,
                                         std::int32_t device) {
     Keyboard keyboard{
@@ -101,7 +122,7 @@ class TypingSession {
     void sendKey(xcb_keycode_t keycode, bool down);
     void holdModifiers(xkb_mod_mask_t modifiers, xkb_layout_index_t group);
     void lockGroup(std::uint8_t group);
-    void announceGroup();
+    void announceChange();
     void letClientCatchUp();
     void writeBindings(const std::map<xkb_keycode_t, std::optional<Keysyms>>& changes);
     void keepRecord();
@@ -118,6 +139,8 @@ class TypingSession {
     const std::uint8_t userLockedModifiers_;
     const std::uint8_t userLockedGroup_;
     std::uint8_t group_;
+    const std::uint8_t unusedModifier_;
+    bool caughtUpAfterFirstStroke_ = false;
     // Modifier keys the user held through XTest, as a program holding keys for the user does.
     std::vector<xcb_keycode_t> userHeldXTestKeys_;
     std::vector<xcb_keycode_t> heldModifierKeys_;
@@ -143,7 +166,10 @@ TypingSession::TypingSession(xcb_connection_t* connection, const KeymapIndex& in
     : connection_(connection), escape_(escape), keeper_(keeper),
       client_(connection, [this](const xcb_generic_event_t& event) { notice(event); }),
       index_(index), userLockedModifiers_(state.lockedMods), userLockedGroup_(state.lockedGroup),
-      group_(state.group), record_{state.lockedMods, state.lockedGroup, state.lockedGroup, {}},
+      group_(state.group), unusedModifier_(unusedModifier(connection)), record_{state.lockedMods,
+                                                                                state.lockedGroup,
+                                                                                state.lockedGroup,
+                                                                                {}},
       recordFile_(recordFile), warn_(warn) {
     keepRecord();
     // Held on a keyboard, a modifier is let go for good: pressed again through XTest, it would
@@ -203,6 +229,13 @@ void TypingSession::operator()(const KeyStroke& stroke) {
     holdModifiers(stroke.modifiers, stroke.group);
     sendKey(static_cast<xcb_keycode_t>(stroke.keycode), true);
     sendKey(static_cast<xcb_keycode_t>(stroke.keycode), false);
+    // The first key through XTest makes its keyboard the core keyboard's source, which the
+    // server announces like a new keymap; kitty takes that in with the state of the moment
+    // it comes to the key, so nothing more is sent before it has.
+    if (!caughtUpAfterFirstStroke_) {
+        caughtUpAfterFirstStroke_ = true;
+        client_.catchUp(answerLimit);
+    }
 }
 
 bool TypingSession::paste(std::u16string_view text) {
@@ -329,17 +362,24 @@ void TypingSession::writeBindings(const std::map<xkb_keycode_t, std::optional<Ke
     keepRecord();
     edit.write();
     eventsSinceChange_ = 0;
-    announceGroup();
+    announceChange();
 }
 
-// Qt 5 takes a new keymap in with a blank state, the first group locked, and learns the group
-// again only when it changes: it changes twice, to come back where it was.
-void TypingSession::announceGroup() {
-    if (group_ == 0)
-        return;
-    const std::uint8_t group = group_;
-    lockGroup(0);
-    lockGroup(group);
+// The state changes twice after a new keymap, to come back where it was, before the client is
+// asked whether it has caught up. Qt 5 takes a new keymap in with a blank state, the first group
+// locked, and learns the group again only when it changes. kitty takes it in only at its next
+// key or state event, with the state the server has at that moment, which would be ahead of the
+// keys it has yet to handle.
+void TypingSession::announceChange() {
+    if (group_ != 0) {
+        const std::uint8_t group = group_;
+        lockGroup(0);
+        lockGroup(group);
+    } else if (unusedModifier_ != 0) {
+        for (const std::uint8_t locked : {unusedModifier_, std::uint8_t{0}})
+            xcb_xkb_latch_lock_state(connection_, XCB_XKB_ID_USE_CORE_KBD, unusedModifier_, locked,
+                                     false, 0, 0, false, 0);
+    }
 }
 
 void TypingSession::keepRecord() {

@@ -102,6 +102,14 @@ application_start() {
         java "$(dirname "${BASH_SOURCE[0]}")/TextArea.java" >"$E2E_DIR/application.log" 2>&1 &
         title='java text area'
         ;;
+    kitty)
+        # What a program in the terminal reads, in raw mode: appended, so that it can be emptied.
+        rm -f "$E2E_DIR/document.txt"
+        kitty --config NONE --title 'kitty raw terminal' \
+            sh -c 'stty raw -echo && : >"$0" && exec cat >>"$0"' "$E2E_DIR/document.txt" \
+            >"$E2E_DIR/application.log" 2>&1 &
+        title='kitty raw terminal'
+        ;;
     esac
     E2E_PIDS+=($!)
     e2e_wait_for "the window of $APPLICATION" application__find "$title" || return 1
@@ -111,6 +119,7 @@ application_start() {
     # Writer shows its window long before it takes keys.
     case $APPLICATION in
     writer-*) e2e_wait_for "$APPLICATION to take keys" application__takes_keys || return 1 ;;
+    kitty) e2e_wait_for "the terminal in raw mode" test -e "$E2E_DIR/document.txt" || return 1 ;;
     esac
     # The pointer rests over the text area, where the user presses the button.
     xdotool mousemove --window "$APPLICATION_WINDOW" 200 200
@@ -135,6 +144,11 @@ application__clipboard() {
 # Select all and copy, under a layout that has the letters of the shortcuts; again until the
 # clipboard changes, since the application may still be taking a new layout in.
 application_text() {
+    if [ "$APPLICATION" = kitty ]; then
+        # Raw mode gives CR for every line feed.
+        e2e_wait_quiet "$E2E_DIR/document.txt" 1000 && tr '\r' '\n' <"$E2E_DIR/document.txt"
+        return
+    fi
     local copied="$E2E_DIR/copied"
     printf '\x01%s' "$RANDOM" | xclip -i -selection clipboard
     local marker
@@ -149,7 +163,11 @@ application__copy() {
 }
 
 application_clear() {
-    xdotool key --clearmodifiers ctrl+a Delete
+    if [ "$APPLICATION" = kitty ]; then
+        : >"$E2E_DIR/document.txt"
+    else
+        xdotool key --clearmodifiers ctrl+a Delete
+    fi
 }
 
 application_text_for() {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A 2,000-character mixed text chosen from the popup of the real binary arrives exactly in
-# applications people use (GTK 3, Qt 5, Chromium, Firefox, LibreOffice Writer, KWrite, Java Swing)
-# under several layouts, however fast each handles its keys, and the keymap is whole afterwards.
+# applications people use (GTK 3, Qt 5, Chromium, Firefox, LibreOffice Writer, KWrite, Java Swing,
+# kitty) under several layouts, however fast each handles its keys, and the keymap is whole
+# afterwards.
 # Usage: applications_test.sh TAVRIN_BINARY XPEER_BINARY [APPLICATION...]
 set -u
 TAVRIN=$1
@@ -81,7 +82,7 @@ test_application() {
 }
 
 APPLICATIONS=("$@")
-[ $# -gt 0 ] || APPLICATIONS=(mousepad featherpad chromium firefox writer-gen writer-gtk3 kwrite swing)
+[ $# -gt 0 ] || APPLICATIONS=(mousepad featherpad chromium firefox writer-gen writer-gtk3 kwrite swing kitty)
 e2e_init
 for APPLICATION_NAME in "${APPLICATIONS[@]}"; do
     e2e_run_test "mixed text into $APPLICATION_NAME under ${LAYOUTS[*]}" test_application
