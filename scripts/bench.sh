@@ -128,7 +128,7 @@ application_typing_row() {
 # xdotool makes has the window manager grab its keys anew, which keeps it busy long after.
 application_typing_rows() {
     local application expected first
-    local applications=(mousepad featherpad chromium firefox writer-gen writer-gtk3 kwrite swing)
+    local applications=(mousepad featherpad chromium firefox writer-gen writer-gtk3 kwrite swing kitty)
     # shellcheck disable=SC2206
     [ -z "${BENCH_APPLICATIONS:-}" ] || applications=($BENCH_APPLICATIONS)
     for application in "${applications[@]}"; do
