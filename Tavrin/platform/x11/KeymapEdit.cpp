@@ -5,15 +5,16 @@
 
 namespace tavrin {
 
-KeymapEdit::KeymapEdit(xcb_connection_t* connection, xcb_keycode_t first, xcb_keycode_t last)
-    : connection_(connection) {
+KeymapEdit::KeymapEdit(xcb_connection_t* connection, std::uint16_t device, xcb_keycode_t first,
+                       xcb_keycode_t last)
+    : connection_(connection), device_(device) {
     xcb_grab_server(connection_);
     const auto count = static_cast<std::uint8_t>(last - first + 1);
-    const XcbReply<xcb_xkb_get_map_reply_t> reply(xcb_xkb_get_map_reply(
-        connection,
-        xcb_xkb_get_map(connection, XCB_XKB_ID_USE_CORE_KBD, 0, XCB_XKB_MAP_PART_KEY_SYMS, 0, 0,
-                        first, count, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0),
-        nullptr));
+    const XcbReply<xcb_xkb_get_map_reply_t> reply(
+        xcb_xkb_get_map_reply(connection,
+                              xcb_xkb_get_map(connection, device_, 0, XCB_XKB_MAP_PART_KEY_SYMS, 0,
+                                              0, first, count, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0),
+                              nullptr));
     if (!reply || reply->firstKeySym != first || reply->nKeySyms != count)
         return;
     const auto* data = static_cast<const std::uint8_t*>(xcb_xkb_get_map_map(reply.get()));
@@ -40,9 +41,11 @@ void KeymapEdit::write() {
     const keymap::KeySymMaps::Encoded encoded = maps_->encode(replaced_);
     const auto first = static_cast<xcb_keycode_t>(maps_->firstKeycode());
     const auto count = static_cast<std::uint8_t>(maps_->lastKeycode() - maps_->firstKeycode() + 1);
-    xcb_xkb_set_map(connection_, XCB_XKB_ID_USE_CORE_KBD, XCB_XKB_MAP_PART_KEY_SYMS, 0, minKeycode_,
-                    maxKeycode_, 0, 0, first, count, encoded.keysymCount, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                    0, 0, 0, 0, 0, 0, 0, encoded.bytes.data());
+    // Naming the key types, none of them changed, makes Xwayland 22 check the keys against the
+    // device's types: without them it takes every type to have no level and refuses the keys.
+    xcb_xkb_set_map(connection_, device_, XCB_XKB_MAP_PART_KEY_TYPES | XCB_XKB_MAP_PART_KEY_SYMS, 0,
+                    minKeycode_, maxKeycode_, 0, 0, first, count, encoded.keysymCount, 0, 0, 0, 0,
+                    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, encoded.bytes.data());
 }
 
 } // namespace tavrin

@@ -2,21 +2,23 @@
 
 #include "xkb/KeySymMaps.h"
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <xcb/xcb.h>
 
 namespace tavrin {
 
-// One change of the keysyms of a run of neighbouring keys on the core keyboard, read and written
+// One change of the keysyms of a run of neighbouring keys on one keyboard device, read and written
 // under a server grab: a keymap loaded meanwhile (the user switching layouts) is never mixed with
 // it, and one request makes one mapping notice for clients to handle.
 class KeymapEdit {
   public:
     using KeyMap = keymap::KeySymMaps::KeyMap;
 
-    // Grabs the server and reads the keys first..last.
-    KeymapEdit(xcb_connection_t* connection, xcb_keycode_t first, xcb_keycode_t last);
+    // Grabs the server and reads the keys first..last of the device.
+    KeymapEdit(xcb_connection_t* connection, std::uint16_t device, xcb_keycode_t first,
+               xcb_keycode_t last);
     // Lets the server go.
     ~KeymapEdit();
     KeymapEdit(const KeymapEdit&) = delete;
@@ -31,6 +33,7 @@ class KeymapEdit {
 
   private:
     xcb_connection_t* connection_;
+    std::uint16_t device_;
     std::optional<keymap::KeySymMaps> maps_;
     xcb_keycode_t minKeycode_ = 0;
     xcb_keycode_t maxKeycode_ = 0;

@@ -6,6 +6,7 @@
 #include "platform/x11/HeldKeys.h"
 #include "platform/x11/KeymapEdit.h"
 #include "platform/x11/TypingRecordFile.h"
+#include "platform/x11/XTestDevice.h"
 #include "platform/x11/XcbReply.h"
 #include "platform/x11/XcbXkb.h"
 #include "xkb/KeySymMaps.h"
@@ -102,7 +103,7 @@ std::optional<Keyboard> currentKeyboard(xkb_context* context, xcb_connection_t* 
 // typing stops early.
 class TypingSession {
   public:
-    TypingSession(xcb_connection_t* connection, const KeymapIndex& index,
+    TypingSession(xcb_connection_t* connection, std::uint16_t keyboard, const KeymapIndex& index,
                   const xcb_xkb_get_state_reply_t& state, EscapeWatch& escape,
                   ClipboardKeeper& keeper, const TypingRecordFile* recordFile,
                   const XKeyTyper::Warn& warn);
@@ -129,6 +130,7 @@ class TypingSession {
     void notice(const xcb_generic_event_t& event);
 
     xcb_connection_t* connection_;
+    const std::uint16_t keyboard_;
     EscapeWatch& escape_;
     ClipboardKeeper& keeper_;
     // Made at the first paste; once it could not be lent, the rest of the text is typed.
@@ -159,11 +161,11 @@ class TypingSession {
     bool recordFailureTold_ = false;
 };
 
-TypingSession::TypingSession(xcb_connection_t* connection, const KeymapIndex& index,
-                             const xcb_xkb_get_state_reply_t& state, EscapeWatch& escape,
-                             ClipboardKeeper& keeper, const TypingRecordFile* recordFile,
-                             const XKeyTyper::Warn& warn)
-    : connection_(connection), escape_(escape), keeper_(keeper),
+TypingSession::TypingSession(xcb_connection_t* connection, std::uint16_t keyboard,
+                             const KeymapIndex& index, const xcb_xkb_get_state_reply_t& state,
+                             EscapeWatch& escape, ClipboardKeeper& keeper,
+                             const TypingRecordFile* recordFile, const XKeyTyper::Warn& warn)
+    : connection_(connection), keyboard_(keyboard), escape_(escape), keeper_(keeper),
       client_(connection, [this](const xcb_generic_event_t& event) { notice(event); }),
       index_(index), userLockedModifiers_(state.lockedMods), userLockedGroup_(state.lockedGroup),
       group_(state.group), unusedModifier_(unusedModifier(connection)), record_{state.lockedMods,
@@ -328,7 +330,7 @@ void TypingSession::letClientCatchUp() {
 void TypingSession::writeBindings(const std::map<xkb_keycode_t, std::optional<Keysyms>>& changes) {
     if (changes.empty())
         return;
-    KeymapEdit edit(connection_, static_cast<xcb_keycode_t>(changes.begin()->first),
+    KeymapEdit edit(connection_, keyboard_, static_cast<xcb_keycode_t>(changes.begin()->first),
                     static_cast<xcb_keycode_t>(changes.rbegin()->first));
     const auto before = bound_;
     for (const auto& [keycode, keysyms] : changes) {
@@ -392,13 +394,13 @@ void TypingSession::keepRecord() {
 
 // Puts back what a run that ended before its text had changed, where the keys still hold what
 // it put there: a key the user has bound anew since keeps the user's binding.
-void putBack(xcb_connection_t* connection, const TypingRecord& record) {
+void putBack(xcb_connection_t* connection, std::uint16_t keyboard, const TypingRecord& record) {
     if (!record.bindings.empty()) {
         const auto [first, last] =
             std::ranges::minmax(record.bindings, {}, [](const TypingRecord::Binding& binding) {
                 return binding.keycode;
             });
-        KeymapEdit edit(connection, static_cast<xcb_keycode_t>(first.keycode),
+        KeymapEdit edit(connection, keyboard, static_cast<xcb_keycode_t>(first.keycode),
                         static_cast<xcb_keycode_t>(last.keycode));
         for (const TypingRecord::Binding& binding : record.bindings) {
             const KeyMap* now = edit.current(static_cast<xcb_keycode_t>(binding.keycode));
@@ -432,7 +434,10 @@ std::unique_ptr<XKeyTyper> XKeyTyper::create(Warn warn) {
                                                     XKB_X11_MIN_MINOR_XKB_VERSION,
                                                     XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr,
                                                     nullptr, nullptr, nullptr) != 0;
-    const std::int32_t keyboard = usable ? xkb_x11_get_core_keyboard_device_id(connection) : -1;
+    const std::int32_t core = usable ? xkb_x11_get_core_keyboard_device_id(connection) : -1;
+    const std::int32_t keyboard =
+        core >= 0 ? xtestKeyboard(connection, static_cast<std::uint16_t>(core)).value_or(core)
+                  : core;
     xkb_context* context = keyboard >= 0 ? xkb_context_new(XKB_CONTEXT_NO_FLAGS) : nullptr;
     if (!context) {
         xcb_disconnect(connection);
@@ -465,8 +470,9 @@ void XKeyTyper::typeText(std::u16string_view text, std::stop_token stop) {
     const KeymapIndex index(keyboard->keymap.get());
     const auto escapeKey = index.strokeFor(XKB_KEY_Escape, keyboard->state->group);
     EscapeWatch escape(connection_, static_cast<xcb_keycode_t>(escapeKey ? escapeKey->keycode : 0));
-    TypingSession session(connection_, index, *keyboard->state, escape, keeper_,
-                          recordFile_ ? &*recordFile_ : nullptr, warn_);
+    TypingSession session(connection_, static_cast<std::uint16_t>(keyboard_), index,
+                          *keyboard->state, escape, keeper_, recordFile_ ? &*recordFile_ : nullptr,
+                          warn_);
     const ClientKind kind = session.clientKind();
     for (const TextPiece& piece : textPiecesFor(kind, text)) {
         if (xcb_connection_has_error(connection_) != 0 || stop.stop_requested() || escape.pressed())
@@ -489,7 +495,7 @@ void XKeyTyper::restoreInterruptedText() {
     if (!text)
         return;
     if (const auto record = TypingRecord::decode(*text))
-        putBack(connection_, *record);
+        putBack(connection_, static_cast<std::uint16_t>(keyboard_), *record);
     else
         warn_(recordFile_->path() + " is no record of a text: nothing put back");
     recordFile_->remove();

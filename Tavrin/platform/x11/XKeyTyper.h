@@ -50,6 +50,7 @@ class XKeyTyper {
 
     xcb_connection_t* connection_;
     xkb_context* context_;
+    // The keyboard whose keymap is read and changed: the XTest one where the server has it.
     std::int32_t keyboard_;
     std::optional<TypingRecordFile> recordFile_;
     Warn warn_;
