@@ -1,7 +1,9 @@
 #include "app/Backend.h"
 
 #ifdef TAVRIN_WITH_X11
+#include "platform/x11/X11Log.h"
 #include "platform/x11/X11Platform.h"
+#include "platform/x11/XKeyTyper.h"
 #endif
 #ifdef TAVRIN_WITH_WAYLAND
 #include "platform/wayland/WaylandConnection.h"
@@ -12,6 +14,7 @@
 #endif
 
 #include <QtGlobal>
+#include <memory>
 #include <xcb/xcb.h>
 
 namespace tavrin {
@@ -69,12 +72,33 @@ bool x11BackendReachable() {
 #endif
 
 #ifdef TAVRIN_WITH_GNOME
+// X11 windows without an input method take keys through XTest on Xwayland. The connection is
+// made at the first text for one: Xwayland may start on a first connection.
+GnomePlatform::KeysTyper xwaylandKeysTyper() {
+#ifdef TAVRIN_WITH_X11
+    auto typer = std::make_shared<std::unique_ptr<XKeyTyper>>();
+    return [typer](std::u16string_view text, std::stop_token stop) {
+        if (!*typer)
+            *typer = XKeyTyper::create(
+                [](const std::string& warning) { qCWarning(lcX11, "%s", warning.c_str()); });
+        if (*typer)
+            (*typer)->typeText(text, stop);
+        else
+            qCWarning(lcX11, "cannot type into the X11 window in front: no connection to Xwayland "
+                             "offering XTEST and XKB");
+    };
+#else
+    return {};
+#endif
+}
+
 class GnomeBackend final : public Backend {
   public:
     QByteArray qtPlatform() const override { return "wayland;xcb"; }
     std::unique_ptr<Platform> open(const QString& storePath, const QString& programPath,
                                    InstanceChannel* channel) override {
-        return std::make_unique<GnomePlatform>(storePath, programPath, channel);
+        return std::make_unique<GnomePlatform>(storePath, programPath, channel,
+                                               xwaylandKeysTyper());
     }
     const char* name() const override { return "GNOME Shell"; }
 };

@@ -8,8 +8,18 @@ namespace tavrin {
 Q_LOGGING_CATEGORY(lcGnome, "tavrin.gnome", QtWarningMsg)
 
 GnomePlatform::GnomePlatform(const QString& storePath, const QString& programPath,
-                             InstanceChannel* channel)
-    : DesktopPlatform(storePath, programPath), extension_(channel) {}
+                             InstanceChannel* channel, KeysTyper keysTyper)
+    : DesktopPlatform(storePath, programPath), extension_(channel),
+      keysTyper_(std::move(keysTyper)) {
+    if (!keysTyper_)
+        return;
+    extension_.onUncommitted([this](const QString& text, std::function<void()> done) {
+        keys_.add([this, text = text.toStdU16String(), done = std::move(done)]() mutable {
+            keysTyper_(text, keys_.stopToken());
+            post(std::move(done));
+        });
+    });
+}
 
 GnomePlatform::~GnomePlatform() = default;
 

@@ -1,7 +1,12 @@
 #pragma once
 
 #include "desktop/DesktopPlatform.h"
+#include "desktop/TypingWorker.h"
 #include "platform/gnome/ShellExtension.h"
+
+#include <functional>
+#include <stop_token>
+#include <string_view>
 
 namespace tavrin {
 
@@ -10,7 +15,13 @@ namespace tavrin {
 // runs `tavrin --popup` opens the popup.
 class GnomePlatform final : public DesktopPlatform {
   public:
-    GnomePlatform(const QString& storePath, const QString& programPath, InstanceChannel* channel);
+    // Types a text as keys into the window in front, where the shell cannot commit it (an X11
+    // window without an input method). Runs on a thread of its own; stops early when asked.
+    using KeysTyper = std::function<void(std::u16string_view text, std::stop_token stop)>;
+
+    // Without a keys typer, a text the shell cannot commit is left untyped, with a warning.
+    GnomePlatform(const QString& storePath, const QString& programPath, InstanceChannel* channel,
+                  KeysTyper keysTyper);
     ~GnomePlatform() override;
 
     bool isTrusted() override;
@@ -30,6 +41,9 @@ class GnomePlatform final : public DesktopPlatform {
   private:
     ShellExtension extension_;
     std::optional<QString> reportedTrouble_;
+    KeysTyper keysTyper_;
+    // Last, so that it ends, and stops using the typer, first.
+    TypingWorker keys_;
 };
 
 } // namespace tavrin

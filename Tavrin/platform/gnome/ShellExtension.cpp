@@ -19,7 +19,7 @@ namespace {
 const QString service = QStringLiteral("org.tavrin.ShellExtension");
 const QString path = QStringLiteral("/org/tavrin/ShellExtension");
 const QString interface = QStringLiteral("org.tavrin.ShellExtension1");
-const QString interfaceVersion = QStringLiteral("1");
+const QString interfaceVersion = QStringLiteral("2");
 // The shell answers at once; a hung shell must not freeze Tavrin's loop for long.
 constexpr int answerLimitMs = 2000;
 // A text is committed once the focus is back, which the extension waits for with a limit of
@@ -181,13 +181,29 @@ void ShellExtension::sendNext() {
         QDBusConnection::sessionBus().asyncCall(call(job.method, job.arguments), typingLimitMs),
         this);
     connect(pending, &QDBusPendingCallWatcher::finished, this,
-            [this, method = job.method](QDBusPendingCallWatcher* finished) {
-                if (finished->isError())
-                    qCWarning(lcGnome, "%s failed in the shell: %s", qPrintable(method),
-                              qPrintable(finished->error().message()));
+            [this, job](QDBusPendingCallWatcher* finished) {
                 finished->deleteLater();
+                if (finished->isError()) {
+                    qCWarning(lcGnome, "%s failed in the shell: %s", qPrintable(job.method),
+                              qPrintable(finished->error().message()));
+                } else if (const QVariantList answer = finished->reply().arguments();
+                           job.method == QLatin1String("TypeText") && answer.size() == 1 &&
+                           !answer.first().toBool()) {
+                    typeUncommitted(job.arguments.first().toString());
+                    return;
+                }
                 sendNext();
             });
+}
+
+// The next job waits until the text is in, typed some other way.
+void ShellExtension::typeUncommitted(const QString& text) {
+    if (!uncommitted_) {
+        qCWarning(lcGnome, "the window in front takes no input method: the text is not typed");
+        sendNext();
+        return;
+    }
+    uncommitted_(text, [this] { sendNext(); });
 }
 
 } // namespace tavrin

@@ -37,6 +37,11 @@ class ShellExtension : public QObject {
     // nothing when it was dismissed or the extension went away.
     std::optional<std::size_t> runPopup(const std::vector<PopupRow>& rows);
 
+    // What types a text that the shell could not commit (an X11 window without an input
+    // method); it calls done once the text is in.
+    using Uncommitted = std::function<void(const QString& text, std::function<void()> done)>;
+    void onUncommitted(Uncommitted handler) { uncommitted_ = std::move(handler); }
+
     // Typed in the order given, each once the one before is in.
     void typeText(const QString& text);
     void pressKey(SpecialKey key, bool down);
@@ -50,8 +55,10 @@ class ShellExtension : public QObject {
     };
     void queue(Job job);
     void sendNext();
+    void typeUncommitted(const QString& text);
 
     InstanceChannel* channel_;
+    Uncommitted uncommitted_;
     QDBusServiceWatcher watcher_;
     std::deque<Job> jobs_;
     bool sending_ = false;

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Tavrin with its GNOME Shell extension on a headless GNOME Shell: gnome_peer.py is the user,
 # `tavrin --popup` the user's shortcut, text windows of GTK 4, GTK 3 on Wayland and GTK 3 on
-# Xwayland are in front.
+# Xwayland (with IBus and without an input method) are in front.
 # Usage: gnome_test.sh EXTENSION_DIR TAVRIN_BINARY
 set -u
 here=$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")
@@ -182,6 +182,8 @@ e2e_run_test "GTK 4: rows chosen by keyboard and click are typed, dismissals typ
     choose_in_window 4
 e2e_run_test "GTK 3 on Wayland: the same" choose_in_window 3
 e2e_run_test "GTK 3 on Xwayland: the same" choose_in_window 3 GDK_BACKEND=x11 GTK_IM_MODULE=ibus
+e2e_run_test "GTK 3 on Xwayland without an input method: the same, as keys" \
+    choose_in_window 3 GDK_BACKEND=x11 GTK_IM_MODULE=gtk-im-context-simple
 e2e_run_test "the tray icon and its menu reach the panel" test_the_tray_icon_and_menu_reach_the_panel
 e2e_run_test "the status tells when the extension is off" \
     test_the_status_tells_when_the_extension_is_off

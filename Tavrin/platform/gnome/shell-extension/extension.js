@@ -17,12 +17,14 @@ import * as Main from 'resource:///org/gnome/shell/ui/main.js';
 import * as PopupMenu from 'resource:///org/gnome/shell/ui/popupMenu.js';
 import {Extension} from 'resource:///org/gnome/shell/extensions/extension.js';
 
-const VERSION = '1';
+const VERSION = '2';
 const BUS_NAME = 'org.tavrin.ShellExtension';
 const OBJECT_PATH = '/org/tavrin/ShellExtension';
 const INTERFACE = `<node><interface name="org.tavrin.ShellExtension1">
   <method name="ShowPopup"><arg name="rows" type="a(ss)" direction="in"/></method>
-  <method name="TypeText"><arg name="text" type="s" direction="in"/></method>
+  <method name="TypeText">
+    <arg name="text" type="s" direction="in"/><arg name="committed" type="b" direction="out"/>
+  </method>
   <method name="PressKey">
     <arg name="keysymName" type="s" direction="in"/><arg name="down" type="b" direction="in"/>
   </method>
@@ -44,6 +46,9 @@ const FOCUS_LIMIT_MS = 3000;
 // The shell tells no one when a text-input client takes the focus back, so that is looked at
 // on every tick until the limit.
 const FOCUS_TICK_MS = 2;
+// An X11 window whose IBus context has not taken the focus this long after the window did has
+// no input method: it gets the text from Tavrin as keys.
+const X11_INPUT_METHOD_MS = 400;
 
 // The IBus panel service commits into whatever client IBus serves (GTK, browsers, terminals,
 // X11 programs), which text-input alone does not reach. The shell keeps it private; without
@@ -92,6 +97,10 @@ export default class TavrinExtension extends Extension {
         this._menu = null;
         this._waits = new Set();
         this._ibusFocused = false;
+        // The X11 window in front since when, and the last one found to have no input method.
+        this._x11Window = null;
+        this._x11Since = 0;
+        this._withoutInputMethod = null;
         IBusManager.getIBusManager().connectObject(
             'focus-in', () => (this._ibusFocused = true),
             'focus-out', () => (this._ibusFocused = false), this);
@@ -109,7 +118,8 @@ export default class TavrinExtension extends Extension {
         this._service = null;
         this._menu?.close();
         for (const finish of [...this._waits])
-            finish();
+            finish(null);
+        this._x11Window = this._withoutInputMethod = null;
         IBusManager.getIBusManager().disconnectObject(this);
         this._keyboard = null;
     }
@@ -132,10 +142,14 @@ export default class TavrinExtension extends Extension {
     }
 
     TypeTextAsync([text], invocation) {
-        this._whenFocused(() => {
+        this._whenFocused(committable => {
+            if (!committable) {
+                invocation.return_value(new GLib.Variant('(b)', [false]));
+                return;
+            }
             try {
                 commitText(text);
-                invocation.return_value(null);
+                invocation.return_value(new GLib.Variant('(b)', [true]));
             } catch (e) {
                 console.warn(`Tavrin: typing failed: ${e.message}`);
                 invocation.return_dbus_error('org.tavrin.ShellExtension1.Failed', e.message);
@@ -195,36 +209,51 @@ export default class TavrinExtension extends Extension {
         menu.open(BoxPointer.PopupAnimation.NONE);
     }
 
-    // X11 windows take text through their own IBus context, Wayland ones through text-input;
-    // the focus of the other kind may be left over from a window that has gone.
-    _focused() {
+    // Whether the window with the keyboard focus takes a commit: true when it does, false for an
+    // X11 window without an input method, null while no window has the focus. X11 windows take
+    // text through their own IBus context, Wayland ones through text-input; the focus of the other
+    // kind may be left over from a window that has gone.
+    _committable() {
         const window = global.display.focus_window;
         if (Main.modalCount !== 0 || !window)
+            return null;
+        if (window.get_client_type() !== Meta.WindowClientType.X11)
+            return Main.inputMethod.currentFocus !== null ? true : null;
+        if (this._ibusFocused)
+            return true;
+        if (window === this._withoutInputMethod)
             return false;
-        if (window.get_client_type() === Meta.WindowClientType.X11)
-            return this._ibusFocused;
-        return Main.inputMethod.currentFocus !== null;
+        const now = GLib.get_monotonic_time();
+        if (this._x11Window !== window)
+            [this._x11Window, this._x11Since] = [window, now];
+        if (now - this._x11Since < X11_INPUT_METHOD_MS * 1000)
+            return null;
+        this._withoutInputMethod = window;
+        return false;
     }
 
-    // Runs ACTION once a window holds the keyboard focus, or at the limit, or when disabled.
+    // Runs ACTION with whether the window takes a commit, once a window holds the keyboard focus,
+    // or at the limit, or when disabled.
     _whenFocused(action) {
-        if (this._focused()) {
-            action();
+        const now = this._committable();
+        if (now !== null) {
+            action(now);
             return;
         }
         const started = GLib.get_monotonic_time();
         let tick = 0;
-        const finish = () => {
+        const finish = committable => {
             GLib.Source.remove(tick);
             this._waits.delete(finish);
-            action();
+            action(committable ?? true);
         };
         tick = GLib.timeout_add(GLib.PRIORITY_DEFAULT, FOCUS_TICK_MS, () => {
-            if (this._focused()) {
-                finish();
+            const committable = this._committable();
+            if (committable !== null) {
+                finish(committable);
             } else if (GLib.get_monotonic_time() - started > FOCUS_LIMIT_MS * 1000) {
                 console.warn('Tavrin: no window took the keyboard focus back');
-                finish();
+                finish(null);
             }
             return GLib.SOURCE_CONTINUE;
         });
