@@ -127,10 +127,15 @@ test_layout_switched_while_typing() {
 
 # Killed in the middle of a long text, Tavrin leaves spare keys bound and may leave keys down;
 # started again, it puts back what its record names and lets go of the keys held through XTest,
-# but keeps a key the user has bound anew since ("rebound").
+# but keeps a key the user has bound anew since ("rebound") and a group the user has locked since
+# ("group": under three layouts, the second locked when the text began).
 test_killed_while_typing() {
     start_with_rows "$LONG,$MARKER"
-    local before beforeKeys userKey keymap=e2e_keymap
+    local before beforeKeys userKey keymap=e2e_keymap typingGroup userGroup=''
+    if [ "$1" = group ]; then
+        setxkbmap -rules evdev -layout us,ru,gr && "$E2E_XPEER" lock-group 1 ||
+            e2e_fail "no three layouts"
+    fi
     before=$(e2e_keymap)
     beforeKeys=$(xmodmap -pk)
     e2e_start_typing 1 2
@@ -143,10 +148,17 @@ test_killed_while_typing() {
         before=$(awk -v key="$userKey" -v line="$(xmodmap -pk | awk -v key="$userKey" '$1 == key')" \
             '$1 == key {$0 = line} 1' <<<"$beforeKeys")
         keymap="xmodmap -pk"
+    elif [ "$1" = group ]; then
+        typingGroup=$(jq .typingGroup "$XDG_RUNTIME_DIR"/tavrin-typing-*.json) ||
+            e2e_fail "no record of the text"
+        userGroup=$((typingGroup == 0 ? 2 : 0))
+        "$E2E_XPEER" lock-group "$userGroup" || e2e_fail "cannot lock group $userGroup"
     fi
     e2e_start_tavrin "$TAVRIN" || e2e_fail "tavrin did not start again"
     e2e_wait_for "the keymap as before" eval '[ "$($keymap)" = "$before" ]' ||
         e2e_fail "the keymap stays changed: $(diff <(echo "$before") <($keymap) | head -n 8)"
+    [ -z "$userGroup" ] || e2e_expect_equal "the group the user locked" "$userGroup" \
+        "$("$E2E_XPEER" locked-group)"
     e2e_expect_equal "keys down through XTest" "" \
         "$(xinput query-state "Virtual core XTEST keyboard" | grep '=down')"
 }
@@ -208,7 +220,7 @@ e2e_run_test "layout switched to jp (spare keycodes taken) while typing" \
 for stop in Escape SIGTERM; do
     e2e_run_test "stopped by $stop in a long text" test_stopped_in_a_long_text "$stop"
 done
-for after in nothing rebound; do
+for after in nothing rebound group; do
     e2e_run_test "killed while typing, started again ($after)" test_killed_while_typing "$after"
 done
 [ "${E2E_FAILED:-0}" -eq 0 ]
