@@ -11,8 +11,8 @@
 #   typing                         a 2,000-character mixed Unicode text into a raw terminal: the
 #                                  utility's typer beside xdotool type (default delay, --delay 0);
 #                                  then into mousepad, featherpad, Chromium, Firefox, LibreOffice
-#                                  Writer (X11 and GTK 3), KWrite and a Java Swing text area under
-#                                  openbox (browsers without tabs): the typer beside xdotool type
+#                                  Writer (X11 and GTK 3), KWrite, a Java Swing text area and
+#                                  kitty under openbox (browsers without tabs): the typer beside xdotool type
 #                                  (default delay), the time until the last key is handled
 #                                  (target: none wrong, 2 s or less)
 # Usage: scripts/bench.sh [IDLE_SECONDS]     (default 60)
