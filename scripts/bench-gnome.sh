@@ -7,6 +7,9 @@
 #   typing                     the 2,000-character mixed text of the X11 figures (tabs and line
 #                              feeds included) through one TypeText, until the window holds as
 #                              many characters; wrong characters by edit distance by code point
+#   typing as keys             the same text into a GTK 3 window on Xwayland without an input
+#                              method, as Tavrin types it there (XTest on Xwayland), until the
+#                              typer returns, which it does once the window has handled the keys
 # Usage: scripts/bench-gnome.sh
 set -u
 PRESSES=50
@@ -14,7 +17,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/bench"
 [ -f "$build/build.ninja" ] ||
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null || exit 1
-cmake --build "$build" --target tavrin tavrin_shell_extension >/dev/null || exit 1
+cmake --build "$build" --target tavrin tavrin_shell_extension tavrin_type_text >/dev/null || exit 1
 gnome="$root/tests/e2e/gnome"
 source "$root/tests/e2e/harness.sh"
 source "$gnome/gnome.sh"
@@ -73,7 +76,29 @@ e2e_wait_for "the whole text" holds_all || e2e_fail "the text did not arrive"
 typed=$(($(now_ms) - start))
 e2e_wait_quiet "$TEXT"
 
+# An X11 window without an input method, in front of the other: a typed "a" shows that it has
+# the keyboard.
+X11TEXT="$E2E_DIR/x11-window.txt"
+GDK_BACKEND=x11 GTK_IM_MODULE=gtk-im-context-simple /usr/bin/python3 "$gnome/textwin.py" 3 \
+    "$X11TEXT" >/dev/null 2>&1 &
+E2E_PIDS+=($!)
+e2e_wait_for "the X11 text window" test -e "$X11TEXT" || e2e_fail "no X11 text window"
+peer move 640 500
+for tries in 1 2 3 4 5; do
+    peer click
+    peer key a
+    (E2E_TIMEOUT=2 && e2e_wait_for "an a" test -s "$X11TEXT") 2>/dev/null && break
+done
+e2e_wait_quiet "$X11TEXT" 500
+cat "$X11TEXT" "$E2E_DIR/text" >"$E2E_DIR/x11-expected"
+start=$(now_ms)
+"$build/tests/e2e/typing/tavrin_type_text" "$E2E_DIR/text" || e2e_fail "the typer failed"
+keys=$(($(now_ms) - start))
+e2e_wait_quiet "$X11TEXT"
+
 printf '%-40s %9s\n' 'measure (GNOME Shell 43, headless)' result
 printf '%-40s %6s ms\n' "--popup to popup shown, median of $PRESSES" "$median"
 printf '%-40s %6s ms   %s of 2000 characters wrong\n' 'typing: TypeText into GTK 4' "$typed" \
     "$(typing_wrong "$E2E_DIR/text" "$TEXT")"
+printf '%-40s %6s ms   %s of 2000 characters wrong\n' 'typing: keys into X11, no input method' \
+    "$keys" "$(typing_wrong "$E2E_DIR/x11-expected" "$X11TEXT")"
