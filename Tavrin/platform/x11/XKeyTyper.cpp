@@ -141,8 +141,6 @@ class TypingSession {
     const std::uint8_t userLockedModifiers_;
     const std::uint8_t userLockedGroup_;
     std::uint8_t group_;
-    const std::uint8_t unusedModifier_;
-    bool caughtUpAfterFirstStroke_ = false;
     // Modifier keys the user held through XTest, as a program holding keys for the user does.
     std::vector<xcb_keycode_t> userHeldXTestKeys_;
     std::vector<xcb_keycode_t> heldModifierKeys_;
@@ -159,6 +157,9 @@ class TypingSession {
     const TypingRecordFile* recordFile_;
     const XKeyTyper::Warn& warn_;
     bool recordFailureTold_ = false;
+    // Locked and unlocked after a keymap change under the first group.
+    const std::uint8_t unusedModifier_;
+    bool caughtUpAfterFirstStroke_ = false;
 };
 
 TypingSession::TypingSession(xcb_connection_t* connection, std::uint16_t keyboard,
@@ -168,11 +169,8 @@ TypingSession::TypingSession(xcb_connection_t* connection, std::uint16_t keyboar
     : connection_(connection), keyboard_(keyboard), escape_(escape), keeper_(keeper),
       client_(connection, [this](const xcb_generic_event_t& event) { notice(event); }),
       index_(index), userLockedModifiers_(state.lockedMods), userLockedGroup_(state.lockedGroup),
-      group_(state.group), unusedModifier_(unusedModifier(connection)), record_{state.lockedMods,
-                                                                                state.lockedGroup,
-                                                                                state.lockedGroup,
-                                                                                {}},
-      recordFile_(recordFile), warn_(warn) {
+      group_(state.group), record_{state.lockedMods, state.lockedGroup, state.lockedGroup, {}},
+      recordFile_(recordFile), warn_(warn), unusedModifier_(unusedModifier(connection)) {
     keepRecord();
     // Held on a keyboard, a modifier is let go for good: pressed again through XTest, it would
     // stay down there once the user lets go of the real key.
