@@ -78,8 +78,10 @@ FocusedClient::FocusedClient(xcb_connection_t* connection, OtherEvents others)
 }
 
 FocusedClient::~FocusedClient() {
-    if (root_ != XCB_NONE)
-        listenOnRoot(connection_, root_, XCB_EVENT_MASK_NO_EVENT);
+    if (root_ == XCB_NONE)
+        return;
+    listenOnRoot(connection_, root_, XCB_EVENT_MASK_NO_EVENT);
+    xcb_flush(connection_);
 }
 
 ClientKind FocusedClient::findKind(xcb_window_t focus) const {

@@ -23,6 +23,10 @@ keyboard() {
     "$E2E_XPEER" locked-group
 }
 
+root_events_are() {
+    [ "$(xwininfo -root -events)" = "$1" ]
+}
+
 keyboard_is() {
     [ "$(keyboard)" = "$1" ]
 }
@@ -49,11 +53,12 @@ hold_selections__again() {
 }
 
 type_under_each_layout() {
-    local layout before held
+    local layout before held rootEvents
     for layout in "${LAYOUTS[@]}"; do
         setxkbmap -rules evdev -model pc105 -layout "${layout%:*}" || e2e_fail "setxkbmap $layout"
         [[ $layout != *:* ]] || "$E2E_XPEER" lock-group "${layout#*:}" || e2e_fail "lock $layout"
         before=$(keyboard)
+        rootEvents=$(xwininfo -root -events)
         hold_selections || e2e_fail "xclip holds no selection"
         held=$(selections)
         xdotool mousemove --window "$APPLICATION_WINDOW" 200 200 click 9
@@ -64,6 +69,9 @@ type_under_each_layout() {
             e2e_fail "the keymap never changed while typing into $APPLICATION under $layout"
         e2e_wait_for "the text typed into $APPLICATION under $layout" keyboard_is "$before" ||
             e2e_fail "the keymap is not whole after typing into $APPLICATION under $layout"
+        # What Tavrin listened to while it waited for the application is listened to no more.
+        e2e_wait_for "tavrin to stop listening" root_events_are "$rootEvents" ||
+            e2e_fail "tavrin still listens to the root window: $(xwininfo -root -events)"
         [ "$(selections)" = "$held" ] ||
             e2e_fail "the selections changed while typing into $APPLICATION under $layout: $(selections)"
         setxkbmap -rules evdev -model pc105 -layout us
