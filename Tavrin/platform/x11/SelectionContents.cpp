@@ -87,6 +87,11 @@ xcb_window_t createSelectionWindow(xcb_connection_t* connection) {
     xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, -1, -1, 1, 1, 0,
                       XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK,
                       &events);
+    // Named, so that a clipboard manager can leave what Tavrin lends for a paste out of its
+    // history, and anyone can see who owns the clipboard.
+    constexpr std::string_view name = "Tavrin clipboard";
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME,
+                        XCB_ATOM_STRING, 8, static_cast<std::uint32_t>(name.size()), name.data());
     return window;
 }
 

@@ -37,7 +37,8 @@ struct SelectionContents {
 // out again without the incremental protocol.
 std::size_t largestProperty(xcb_connection_t* connection);
 
-// An InputOnly window out of sight that reports its property changes, for selections.
+// An InputOnly window out of sight, named for Tavrin, that reports its property changes, for
+// selections.
 xcb_window_t createSelectionWindow(xcb_connection_t* connection);
 
 // The selection's owner, XCB_NONE for none; nothing when the server does not answer.

@@ -23,6 +23,12 @@ keyboard() {
     "$E2E_XPEER" locked-group
 }
 
+# Tavrin's clipboard windows: at most the one that keeps what the clipboard held, whatever the
+# number of pastes.
+clipboard_windows() {
+    xwininfo -root -children | grep -c '"Tavrin clipboard"'
+}
+
 root_events_are() {
     [ "$(xwininfo -root -events)" = "$1" ]
 }
@@ -72,6 +78,8 @@ type_under_each_layout() {
         # What Tavrin listened to while it waited for the application is listened to no more.
         e2e_wait_for "tavrin to stop listening" root_events_are "$rootEvents" ||
             e2e_fail "tavrin still listens to the root window: $(xwininfo -root -events)"
+        (($(clipboard_windows) <= 1)) ||
+            e2e_fail "$(clipboard_windows) clipboard windows after typing under $layout"
         [ "$(selections)" = "$held" ] ||
             e2e_fail "the selections changed while typing into $APPLICATION under $layout: $(selections)"
         setxkbmap -rules evdev -model pc105 -layout us
