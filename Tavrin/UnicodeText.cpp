@@ -37,6 +37,18 @@ std::u16string toUtf16(std::string_view utf8) {
     return U_SUCCESS(status) ? out : std::u16string{};
 }
 
+std::string toUtf8(std::u16string_view utf16) {
+    UErrorCode status = U_ZERO_ERROR;
+    int32_t needed = 0;
+    const auto* source = reinterpret_cast<const UChar*>(utf16.data());
+    const auto length = static_cast<int32_t>(utf16.size());
+    u_strToUTF8WithSub(nullptr, 0, &needed, source, length, 0xFFFD, nullptr, &status);
+    std::string out(static_cast<std::size_t>(needed), '\0');
+    status = U_ZERO_ERROR;
+    u_strToUTF8WithSub(out.data(), needed, nullptr, source, length, 0xFFFD, nullptr, &status);
+    return U_SUCCESS(status) ? out : std::string{};
+}
+
 bool canonicallyEqual(std::string_view a, std::string_view b) {
     if (a == b)
         return true;

@@ -44,13 +44,13 @@ void serve(const SelectionContents& contents, std::promise<bool>& taken,
         xcb_disconnect(connection);
         return;
     }
-    const xcb_atom_t clipboard = internAtom(connection, "CLIPBOARD");
+    const SelectionAtoms atoms(connection);
     const xcb_window_t window = createSelectionWindow(connection);
     const xcb_timestamp_t owned =
         serverTime(connection, window, std::chrono::steady_clock::now() + limit,
                    [](const xcb_generic_event_t&) {});
-    xcb_set_selection_owner(connection, window, clipboard, owned);
-    bool owning = selectionOwner(connection, clipboard) == window;
+    xcb_set_selection_owner(connection, window, atoms.clipboard, owned);
+    bool owning = selectionOwner(connection, atoms.clipboard) == window;
     taken.set_value(owning);
     while (owning && !stop.stop_requested() && xcb_connection_has_error(connection) == 0) {
         while (const XcbReply<xcb_generic_event_t> event{xcb_poll_for_event(connection)}) {
@@ -58,8 +58,8 @@ void serve(const SelectionContents& contents, std::promise<bool>& taken,
             const auto* request =
                 reinterpret_cast<const xcb_selection_request_event_t*>(event.get());
             if (type == XCB_SELECTION_REQUEST && request->owner == window &&
-                request->selection == clipboard)
-                contents.answer(connection, *request, owned);
+                request->selection == atoms.clipboard)
+                contents.answer(connection, atoms, *request, owned);
             else if (type == XCB_SELECTION_CLEAR)
                 owning = false;
         }

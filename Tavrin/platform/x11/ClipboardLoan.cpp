@@ -1,9 +1,9 @@
 #include "platform/x11/ClipboardLoan.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 namespace tavrin {
 namespace {
@@ -12,16 +12,20 @@ std::chrono::steady_clock::time_point after(std::chrono::milliseconds limit) {
     return std::chrono::steady_clock::now() + limit;
 }
 
-// Targets that act on the owner or stand for others: asking for them saves nothing.
-constexpr std::array unsavedTargets{"TARGETS",      "MULTIPLE",         "TIMESTAMP",      "DELETE",
-                                    "SAVE_TARGETS", "INSERT_SELECTION", "INSERT_PROPERTY"};
+std::vector<xcb_atom_t> unsavedTargets(xcb_connection_t* connection) {
+    std::vector<xcb_atom_t> atoms;
+    for (const char* name : {"TARGETS", "MULTIPLE", "TIMESTAMP", "DELETE", "SAVE_TARGETS",
+                             "INSERT_SELECTION", "INSERT_PROPERTY"})
+        atoms.push_back(internAtom(connection, name));
+    return atoms;
+}
 
 } // namespace
 
 ClipboardLoan::ClipboardLoan(xcb_connection_t* connection, ClipboardKeeper& keeper,
                              OtherEvents others, Warn warn)
     : connection_(connection), keeper_(keeper), others_(std::move(others)), warn_(std::move(warn)),
-      clipboard_(internAtom(connection, "CLIPBOARD")),
+      atoms_(connection), unsaved_(unsavedTargets(connection)),
       property_(internAtom(connection, "TAVRIN_CLIPBOARD")), incr_(internAtom(connection, "INCR")),
       window_(createSelectionWindow(connection)) {}
 
@@ -38,10 +42,10 @@ bool ClipboardLoan::lend(std::u16string_view text, std::chrono::milliseconds lim
               ": characters outside the BMP are typed as keys, which KTextEditor drops");
         return false;
     }
-    lent_ = SelectionContents::forText(connection_, text);
+    lent_ = SelectionContents::forText(atoms_, text);
     pasted_ = false;
-    xcb_set_selection_owner(connection_, window_, clipboard_, time_);
-    if (selectionOwner(connection_, clipboard_) == window_)
+    xcb_set_selection_owner(connection_, window_, atoms_.clipboard, time_);
+    if (selectionOwner(connection_, atoms_.clipboard) == window_)
         return true;
     lent_.reset();
     warn_("cannot take the clipboard: characters outside the BMP are typed as keys");
@@ -53,13 +57,12 @@ bool ClipboardLoan::lend(std::u16string_view text, std::chrono::milliseconds lim
 bool ClipboardLoan::save(std::chrono::steady_clock::time_point deadline) {
     failure_.clear();
     saved_.reset();
-    const auto owner = selectionOwner(connection_, clipboard_);
+    const auto owner = selectionOwner(connection_, atoms_.clipboard);
     if (!owner)
         return false;
     if (*owner == XCB_NONE)
         return true;
-    const xcb_atom_t targets = internAtom(connection_, "TARGETS");
-    const auto offered = convert(targets, deadline);
+    const auto offered = convert(atoms_.targets, deadline);
     if (!offered || offered->format != 32) {
         failure_ = failure_.empty() ? "owner names no targets" : failure_;
         return false;
@@ -67,11 +70,8 @@ bool ClipboardLoan::save(std::chrono::steady_clock::time_point deadline) {
     SelectionContents contents;
     contents.offered.resize(offered->bytes.size() / 4);
     std::memcpy(contents.offered.data(), offered->bytes.data(), contents.offered.size() * 4);
-    std::vector<xcb_atom_t> unsaved;
-    for (const char* name : unsavedTargets)
-        unsaved.push_back(internAtom(connection_, name));
     for (xcb_atom_t target : contents.offered) {
-        if (std::ranges::find(unsaved, target) != unsaved.end())
+        if (std::ranges::find(unsaved_, target) != unsaved_.end())
             continue;
         if (auto data = convert(target, deadline))
             contents.targets.push_back(std::move(*data));
@@ -84,7 +84,7 @@ bool ClipboardLoan::save(std::chrono::steady_clock::time_point deadline) {
 
 std::optional<SelectionContents::Target>
 ClipboardLoan::convert(xcb_atom_t target, std::chrono::steady_clock::time_point deadline) {
-    xcb_convert_selection(connection_, window_, clipboard_, target, property_, time_);
+    xcb_convert_selection(connection_, window_, atoms_.clipboard, target, property_, time_);
     xcb_flush(connection_);
     while (const auto event = nextEvent(connection_, deadline)) {
         const auto* notify = reinterpret_cast<const xcb_selection_notify_event_t*>(event.get());
@@ -170,14 +170,14 @@ bool ClipboardLoan::awaitPaste(std::uint32_t clientBase, std::chrono::millisecon
 bool ClipboardLoan::isRequest(const xcb_generic_event_t& event) const {
     const auto& request = reinterpret_cast<const xcb_selection_request_event_t&>(event);
     return lent_ && (event.response_type & 0x7f) == XCB_SELECTION_REQUEST &&
-           request.owner == window_ && request.selection == clipboard_;
+           request.owner == window_ && request.selection == atoms_.clipboard;
 }
 
 bool ClipboardLoan::notice(const xcb_generic_event_t& event) {
     if (!isRequest(event))
         return false;
     const auto& request = reinterpret_cast<const xcb_selection_request_event_t&>(event);
-    const bool answered = lent_->answer(connection_, request, time_);
+    const bool answered = lent_->answer(connection_, atoms_, request, time_);
     const std::uint32_t mask = xcb_get_setup(connection_)->resource_id_mask;
     // Qt asks for the targets first, and any Qt client does when the owner changes.
     if (answered && (request.requestor & ~mask) == pasteClient_ &&
@@ -190,11 +190,11 @@ bool ClipboardLoan::notice(const xcb_generic_event_t& event) {
 void ClipboardLoan::giveBack(std::chrono::milliseconds limit) {
     if (!lent_)
         return;
-    if (selectionOwner(connection_, clipboard_) != window_) {
+    if (selectionOwner(connection_, atoms_.clipboard) != window_) {
         // Taken by someone else meanwhile.
     } else if (!saved_) {
         // At the time it was taken: should someone have taken it since, this changes nothing.
-        xcb_set_selection_owner(connection_, XCB_NONE, clipboard_, time_);
+        xcb_set_selection_owner(connection_, XCB_NONE, atoms_.clipboard, time_);
         xcb_flush(connection_);
     } else if (!keeper_.keep(std::move(*saved_), limit)) {
         warn_("cannot give the clipboard back: it holds the pasted text");

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tavrin {
 
@@ -50,7 +51,9 @@ class ClipboardLoan {
     ClipboardKeeper& keeper_;
     OtherEvents others_;
     Warn warn_;
-    xcb_atom_t clipboard_;
+    const SelectionAtoms atoms_;
+    // Targets that act on the owner or stand for others: asking for them saves nothing.
+    const std::vector<xcb_atom_t> unsaved_;
     xcb_atom_t property_;
     xcb_atom_t incr_;
     xcb_window_t window_;

@@ -1,62 +1,47 @@
 #include "platform/x11/SelectionContents.h"
 
+#include "UnicodeText.h"
+
 #include <algorithm>
-#include <array>
 #include <poll.h>
 #include <string_view>
 
 namespace tavrin {
-namespace {
 
-// A lone surrogate becomes U+FFFD, as elsewhere in the typer.
-std::vector<std::uint8_t> utf8Of(std::u16string_view text) {
-    std::vector<std::uint8_t> out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF)
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        else if (c >= 0xD800 && c <= 0xDFFF)
-            c = 0xFFFD;
-        const int continuations = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
-        constexpr std::array<std::uint8_t, 4> leads{0x00, 0xC0, 0xE0, 0xF0};
-        out.push_back(static_cast<std::uint8_t>(leads[continuations] | (c >> (6 * continuations))));
-        for (int shift = 6 * (continuations - 1); shift >= 0; shift -= 6)
-            out.push_back(static_cast<std::uint8_t>(0x80 | ((c >> shift) & 0x3F)));
-    }
-    return out;
-}
+// TEXT lets the owner choose the encoding. STRING (Latin-1) is not offered: a pasted piece holds
+// characters outside the BMP alone.
+SelectionAtoms::SelectionAtoms(xcb_connection_t* connection)
+    : clipboard(internAtom(connection, "CLIPBOARD")), targets(internAtom(connection, "TARGETS")),
+      timestamp(internAtom(connection, "TIMESTAMP")),
+      textTargets{internAtom(connection, "UTF8_STRING"),
+                  internAtom(connection, "text/plain;charset=utf-8"),
+                  internAtom(connection, "TEXT")} {}
 
-} // namespace
-
-SelectionContents SelectionContents::forText(xcb_connection_t* connection,
+SelectionContents SelectionContents::forText(const SelectionAtoms& atoms,
                                              std::u16string_view text) {
-    const std::vector<std::uint8_t> utf8 = utf8Of(text);
-    const xcb_atom_t utf8String = internAtom(connection, "UTF8_STRING");
+    const std::string utf8 = unicodeText::toUtf8(text);
     SelectionContents contents;
-    contents.offered = {internAtom(connection, "TARGETS"), internAtom(connection, "TIMESTAMP")};
-    // TEXT lets the owner choose the encoding. STRING (Latin-1) is not offered: a pasted piece
-    // holds characters outside the BMP alone.
-    for (const char* name : {"UTF8_STRING", "text/plain;charset=utf-8", "TEXT"}) {
-        const xcb_atom_t target = internAtom(connection, name);
-        const bool named = name != std::string_view("TEXT");
+    contents.offered = {atoms.targets, atoms.timestamp};
+    for (const xcb_atom_t target : atoms.textTargets) {
+        // TEXT is answered with the type the data has.
+        const xcb_atom_t type = target == atoms.textTargets.back() ? atoms.textTargets[0] : target;
         contents.offered.push_back(target);
-        contents.targets.push_back({target, named ? target : utf8String, 8, utf8});
+        contents.targets.push_back({target, type, 8, {utf8.begin(), utf8.end()}});
     }
     return contents;
 }
 
-bool SelectionContents::answer(xcb_connection_t* connection,
+bool SelectionContents::answer(xcb_connection_t* connection, const SelectionAtoms& atoms,
                                const xcb_selection_request_event_t& request,
                                xcb_timestamp_t owned) const {
     // Requestors from before ICCCM name no property.
     xcb_atom_t property = request.property != XCB_NONE ? request.property : request.target;
     const auto target = std::ranges::find(targets, request.target, &Target::target);
-    if (request.target == internAtom(connection, "TARGETS")) {
+    if (request.target == atoms.targets) {
         xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request.requestor, property,
                             XCB_ATOM_ATOM, 32, static_cast<std::uint32_t>(offered.size()),
                             offered.data());
-    } else if (request.target == internAtom(connection, "TIMESTAMP")) {
+    } else if (request.target == atoms.timestamp) {
         xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request.requestor, property,
                             XCB_ATOM_INTEGER, 32, 1, &owned);
     } else if (target != targets.end() && target->bytes.size() <= largestProperty(connection)) {

@@ -2,6 +2,7 @@
 
 #include "platform/x11/XcbReply.h"
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -10,6 +11,17 @@
 #include <xcb/xcb.h>
 
 namespace tavrin {
+
+// The atoms that CLIPBOARD and text are asked for by, interned once for a connection.
+struct SelectionAtoms {
+    explicit SelectionAtoms(xcb_connection_t* connection);
+
+    xcb_atom_t clipboard;
+    xcb_atom_t targets;
+    xcb_atom_t timestamp;
+    // The names text is asked for by, UTF8_STRING first.
+    std::array<xcb_atom_t, 3> textTargets;
+};
 
 // What a selection's owner hands out: each target's data as the owner gave it, to be handed out
 // again byte for byte by whoever owns the selection next.
@@ -25,12 +37,12 @@ struct SelectionContents {
     std::vector<Target> targets;
 
     // The text, in UTF-8, under the names text is asked for by.
-    static SelectionContents forText(xcb_connection_t* connection, std::u16string_view text);
+    static SelectionContents forText(const SelectionAtoms& atoms, std::u16string_view text);
 
     // Answers a request to its requestor: the data, or a refusal (property None). True when
     // data went out.
-    bool answer(xcb_connection_t* connection, const xcb_selection_request_event_t& request,
-                xcb_timestamp_t owned) const;
+    bool answer(xcb_connection_t* connection, const SelectionAtoms& atoms,
+                const xcb_selection_request_event_t& request, xcb_timestamp_t owned) const;
 };
 
 // The most bytes one property can take in one request on the connection: more cannot be handed

@@ -157,8 +157,8 @@ class TypingSession {
     const TypingRecordFile* recordFile_;
     const XKeyTyper::Warn& warn_;
     bool recordFailureTold_ = false;
-    // Locked and unlocked after a keymap change under the first group.
-    const std::uint8_t unusedModifier_;
+    // Locked and unlocked after a keymap change under the first group; found at the first.
+    std::optional<std::uint8_t> unusedModifier_;
     bool caughtUpAfterFirstStroke_ = false;
 };
 
@@ -170,7 +170,7 @@ TypingSession::TypingSession(xcb_connection_t* connection, std::uint16_t keyboar
       client_(connection, [this](const xcb_generic_event_t& event) { notice(event); }),
       index_(index), userLockedModifiers_(state.lockedMods), userLockedGroup_(state.lockedGroup),
       group_(state.group), record_{state.lockedMods, state.lockedGroup, state.lockedGroup, {}},
-      recordFile_(recordFile), warn_(warn), unusedModifier_(unusedModifier(connection)) {
+      recordFile_(recordFile), warn_(warn) {
     keepRecord();
     // Held on a keyboard, a modifier is let go for good: pressed again through XTest, it would
     // stay down there once the user lets go of the real key.
@@ -375,11 +375,13 @@ void TypingSession::announceChange() {
         const std::uint8_t group = group_;
         lockGroup(0);
         lockGroup(group);
-    } else if (unusedModifier_ != 0) {
-        for (const std::uint8_t locked : {unusedModifier_, std::uint8_t{0}})
-            xcb_xkb_latch_lock_state(connection_, XCB_XKB_ID_USE_CORE_KBD, unusedModifier_, locked,
-                                     false, 0, 0, false, 0);
+        return;
     }
+    if (!unusedModifier_)
+        unusedModifier_ = unusedModifier(connection_);
+    for (const std::uint8_t locked : {*unusedModifier_, std::uint8_t{0}})
+        xcb_xkb_latch_lock_state(connection_, XCB_XKB_ID_USE_CORE_KBD, *unusedModifier_, locked,
+                                 false, 0, 0, false, 0);
 }
 
 void TypingSession::keepRecord() {
