@@ -78,6 +78,9 @@ type_under_each_layout() {
         # What Tavrin listened to while it waited for the application is listened to no more.
         e2e_wait_for "tavrin to stop listening" root_events_are "$rootEvents" ||
             e2e_fail "tavrin still listens to the root window: $(xwininfo -root -events)"
+        # A record left behind would have the next start put back this keymap over a later one.
+        e2e_wait_for "the record of the text to go" eval '! compgen -G "$XDG_RUNTIME_DIR/tavrin-typing-*" >/dev/null' ||
+            e2e_fail "the record of the text stays after typing under $layout"
         (($(clipboard_windows) <= 1)) ||
             e2e_fail "$(clipboard_windows) clipboard windows after typing under $layout"
         [ "$(selections)" = "$held" ] ||
