@@ -8,8 +8,6 @@
 #include <QTimer>
 #include <cstring>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <thread>
@@ -21,8 +19,8 @@ namespace {
 
 using namespace std::string_literals;
 
-// A sway that answers every request with success, and that sends a press of the button bound for
-// button 4 in the same write as its reply to a subscription.
+// One run of sway for the tap: it answers the subscription, sending a press of the button bound
+// for button 4 in the same write, and then does nothing until it exits.
 class FakeSway {
   public:
     explicit FakeSway(const std::string& path) : path_(path) {
@@ -30,66 +28,41 @@ class FakeSway {
         address.sun_family = AF_UNIX;
         path.copy(address.sun_path, sizeof address.sun_path - 1);
         EXPECT_EQ(bind(listener_, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-        EXPECT_EQ(listen(listener_, 4), 0);
-        thread_ = std::thread([this] { serve(); });
+        EXPECT_EQ(listen(listener_, 2), 0);
+        thread_ = std::thread([this] {
+            // The tap connects for its commands first, then for the events it subscribes to.
+            commands_ = accept(listener_, nullptr, nullptr);
+            events_ = accept(listener_, nullptr, nullptr);
+            char header[14];
+            std::uint32_t length = 0, type = 0;
+            ASSERT_EQ(recv(events_, header, sizeof header, MSG_WAITALL), 14);
+            std::memcpy(&length, header + 6, 4);
+            std::memcpy(&type, header + 10, 4);
+            std::string payload(length, '\0');
+            ASSERT_EQ(recv(events_, payload.data(), length, MSG_WAITALL), length);
+            ASSERT_EQ(type, swayIpc::subscribe);
+            const std::string bytes =
+                swayIpc::encode(type, R"({"success": true})") +
+                swayIpc::encode(
+                    swayIpc::bindingEvent,
+                    R"({"change": "run", "binding": {"command": "nop tavrin button 4"}})");
+            ASSERT_EQ(write(events_, bytes.data(), bytes.size()), bytes.size());
+        });
     }
-    // sway exits: its socket and every connection close.
+    // sway exits: its socket and both connections close.
     ~FakeSway() {
-        const std::uint64_t one = 1;
-        EXPECT_EQ(write(stop_, &one, sizeof one), static_cast<ssize_t>(sizeof one));
         thread_.join();
-        for (const pollfd& client : clients_)
-            close(client.fd);
+        close(commands_);
+        close(events_);
         close(listener_);
-        close(stop_);
         unlink(path_.c_str());
     }
 
   private:
-    void serve() {
-        while (true) {
-            std::vector<pollfd> fds{{stop_, POLLIN, 0}, {listener_, POLLIN, 0}};
-            fds.insert(fds.end(), clients_.begin(), clients_.end());
-            if (poll(fds.data(), fds.size(), -1) < 0 || fds[0].revents)
-                return;
-            if (fds[1].revents)
-                clients_.push_back({accept(listener_, nullptr, nullptr), POLLIN, 0});
-            for (std::size_t index = 2; index < fds.size(); ++index) {
-                const int client = fds[index].fd;
-                if (fds[index].revents && !answer(client)) {
-                    close(client);
-                    std::erase_if(clients_, [client](const pollfd& c) { return c.fd == client; });
-                }
-            }
-        }
-    }
-    bool answer(int client) {
-        char header[14];
-        if (recv(client, header, sizeof header, MSG_WAITALL) != sizeof header)
-            return false;
-        std::uint32_t length = 0, type = 0;
-        std::memcpy(&length, header + 6, 4);
-        std::memcpy(&type, header + 10, 4);
-        std::string payload(length, '\0');
-        if (length > 0 && recv(client, payload.data(), length, MSG_WAITALL) != length)
-            return false;
-        std::string bytes;
-        if (type == swayIpc::subscribe)
-            bytes = swayIpc::encode(type, R"({"success": true})") +
-                    swayIpc::encode(swayIpc::bindingEvent,
-                                    R"({"change": "run", "binding": {"command": )"
-                                    R"("nop tavrin button 4"}})");
-        else if (type == swayIpc::getConfig)
-            bytes = swayIpc::encode(type, R"({"config": ""})");
-        else
-            bytes = swayIpc::encode(type, R"([{"success": true}])");
-        return write(client, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-    }
-
     std::string path_;
     const int listener_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int stop_ = eventfd(0, EFD_CLOEXEC);
-    std::vector<pollfd> clients_;
+    int commands_ = -1;
+    int events_ = -1;
     std::thread thread_;
 };
 
