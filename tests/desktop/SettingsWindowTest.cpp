@@ -105,6 +105,14 @@ class SettingsWindowTest : public QObject {
         QVERIFY(drop(h.list(), 2));
         QTRY_COMPARE(h.labels(), std::string("ead"));
         QCOMPARE(h.platform.writes.size(), std::size_t{3});
+
+        // Over the last row's lower half, the line marking where the row would go is under it.
+        const int bottom = h.list()->visualItemRect(h.list()->item(2)).bottom();
+        EntryDragData data(h.list(), 0);
+        QDragEnterEvent enter(QPoint(20, bottom - 1), Qt::MoveAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(h.list()->viewport(), &enter);
+        QCOMPARE(h.list()->viewport()->grab().toImage().pixelColor(20, bottom),
+                 h.list()->palette().color(QPalette::Highlight));
     }
 
     void theEditorSavesInPlaceWithReturnAndEveryOtherWayOutCancels() {
