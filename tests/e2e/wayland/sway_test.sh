@@ -117,6 +117,7 @@ test_the_popup_types_the_chosen_row() {
     # A Tab left held would repeat in the field.
     e2e_wait_quiet "$FIELD_TEXT" 1500 || e2e_fail "the field keeps changing: a key is held"
     expect_text "$MIXED@		"
+    ! grep -q "a key without its time" "$FIELD_LOG" || e2e_fail "keys came without their time"
     # Each popup is handed sway's keymap in a shared-memory file of wlroots.
     ! grep -q 'wlroots-.*(deleted)' "/proc/$E2E_TAVRIN_PID/maps" ||
         e2e_fail "the keymaps of closed popups stay mapped"

@@ -142,12 +142,26 @@ class ButtonLog final : public QObject {
     }
 };
 
+// Keys are told with the time they were pressed; a key at time 0 went without it.
+class KeyTimeLog final : public QObject {
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->timestamp() == 0) {
+            std::puts("a key without its time");
+            std::fflush(stdout);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 int field(int argc, char** argv) {
     QApplication app(argc, argv);
     const QString path = QString::fromLocal8Bit(argv[2]);
     QPlainTextEdit field;
     ButtonLog log;
     field.viewport()->installEventFilter(&log);
+    KeyTimeLog keyTimes;
+    field.installEventFilter(&keyTimes);
     // Written once the text has stopped changing for a moment, not once per key.
     QTimer save;
     save.setSingleShot(true);
