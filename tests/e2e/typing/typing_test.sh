@@ -46,6 +46,11 @@ test_typing_into_xev() {
     e2e_xev_sync
     e2e_expect_equal "group in front after Cyrillic and the rest" 0 "$(xev_last_group)"
     e2e_xev_clear
+    # Begun under the group the user locked, the text takes its first keys there.
+    "$E2E_XPEER" lock-group 1 || e2e_fail "cannot lock group 1"
+    type_text "жук"
+    expect_xev_received "жук"
+    "$E2E_XPEER" lock-group 0 || e2e_fail "cannot lock group 0"
 
     # Control held through XTest, as a program holding keys for the user does, is held again
     # afterwards; Shift held on the keyboard itself is let go for good, so that nothing stays
