@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
+#include <QToolButton>
 
 using namespace tavrin;
 
@@ -81,6 +82,9 @@ class SettingsWindowTest : public QObject {
         QWidget* row = h.list()->itemWidget(h.list()->item(4));
         QCOMPARE(h.child<QLabel>("rowLabel", row)->text(), QString("e"));
         QCOMPARE(h.child<QLabel>("rowSymbol", row)->toolTip(), QString("t"));
+        // Both buttons borderless.
+        for (const char* button : {"editButton", "deleteButton"})
+            QVERIFY(h.child<QToolButton>(button, row)->autoRaise());
         auto* add = h.child("addButton");
         QVERIFY(!add->isEnabled() && !add->text().isEmpty());
         click(h.rowButton(1, "deleteButton"));
