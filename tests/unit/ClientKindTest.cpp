@@ -25,8 +25,9 @@ TEST(ClientKind, CharactersOutsideTheBmpGoTheApplicationsWay) {
     EXPECT_EQ(keysymsFor(ClientKind::textEditorPart, party), plain);
     EXPECT_EQ(keysymsFor(ClientKind::libreOffice, party),
               (std::vector<xkb_keysym_t>{'a', XKB_KEY_F20, 0x101F389, 'b', XKB_KEY_Return}));
-    // LibreOffice also inserts what it holds before each run of East Asian characters.
-    const std::u16string asian = u"a日本 \u1100한 ｶ🎉x";
+    // LibreOffice also inserts what it holds before each run of East Asian characters, here
+    // runs that begin at the first radical and the first jamo.
+    const std::u16string asian = u"a\u2E80本 \u1100한 ｶ🎉x";
     const std::vector<xkb_keysym_t> asianKeysyms = keysymsFor(ClientKind::ordinary, asian);
     EXPECT_EQ(
         keysymsFor(ClientKind::libreOffice, asian),
