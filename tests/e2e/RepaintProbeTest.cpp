@@ -25,15 +25,6 @@ class RepaintProbeTest : public testing::Test, protected xpeer::Peer {
         xcb_map_window(connection(), window);
         return window;
     }
-
-    // Swing's copy from its back buffer.
-    void draw(xcb_window_t window, xcb_rectangle_t rectangle) const {
-        const xcb_gcontext_t gc = xcb_generate_id(connection());
-        xcb_create_gc(connection(), gc, window, 0, nullptr);
-        xcb_poly_fill_rectangle(connection(), window, gc, 1, &rectangle);
-        xcb_free_gc(connection(), gc);
-        roundTrip();
-    }
 };
 
 void roundTripOf(xcb_connection_t* connection) {
@@ -65,14 +56,19 @@ TEST_F(RepaintProbeTest, AsksJavasContentWindowAndTakesOnlyTheCopyOfItsPixelAsTh
         const auto& expose = reinterpret_cast<const xcb_expose_event_t&>(*event);
         EXPECT_EQ(expose.window, content);
 
-        // Other pixels repainted before Swing copies the one asked for: the caret blinking.
+        // Other pixels repainted before Swing copies the one asked for from its back buffer:
+        // the caret blinking.
+        const xcb_gcontext_t gc = xcb_generate_id(connection());
+        xcb_create_gc(connection(), gc, content, 0, nullptr);
         const auto x = static_cast<std::int16_t>(expose.x);
         const auto y = static_cast<std::int16_t>(expose.y);
         for (const xcb_rectangle_t rectangle :
              {xcb_rectangle_t{static_cast<std::int16_t>(x + 8), y, 1, 1},
               xcb_rectangle_t{x, static_cast<std::int16_t>(y + 8), 1, 1},
-              xcb_rectangle_t{x, y, expose.width, expose.height}})
-            draw(content, rectangle);
+              xcb_rectangle_t{x, y, expose.width, expose.height}}) {
+            xcb_poly_fill_rectangle(connection(), content, gc, 1, &rectangle);
+            roundTrip();
+        }
         roundTripOf(tavrin);
         std::vector<bool> answers;
         while (const xpeer::Reply<xcb_generic_event_t> damage{xcb_poll_for_event(tavrin)})
