@@ -113,6 +113,9 @@ test_the_settings_window_assigns_a_button() {
     # With the permission granted, the first control to take the focus is "Assign button".
     xdotool key space mousemove 400 300
     e2e_wait_for "button 3 in the store" assigned_by_a_click || e2e_fail "not stored"
+    # Minimized, it comes back in front when opened again.
+    xdotool windowminimize --sync "$WINDOW" && "$TAVRIN" || e2e_fail "no second start"
+    e2e_wait_for "the settings window back" settings_window_in_front || e2e_fail "still minimized"
     xdotool windowactivate --sync "$WINDOW" key alt+F4
     e2e_wait_for "the settings window to close" eval '! e2e__viewable "$WINDOW"' ||
         e2e_fail "alt+F4 left the settings window open"
