@@ -5,6 +5,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <unistd.h>
 
 using namespace tavrin;
 using namespace std::chrono_literals;
@@ -19,7 +20,8 @@ std::string contentsOf(const std::filesystem::path& path) {
 // xclip hands out more than its request size allows in parts (INCR); the loan keeps all of it
 // and gives it back whole.
 TEST(ClipboardLoan, KeepsWhatTheOwnerHandsOutInPartsAndGivesItBackWhole) {
-    const auto folder = std::filesystem::temp_directory_path() / "tavrin-clipboard-test";
+    const auto folder = std::filesystem::temp_directory_path() /
+                        ("tavrin-clipboard-test-" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);
     std::ostringstream text;
     for (int line = 0; line < 400000; ++line)
