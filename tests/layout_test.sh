@@ -6,37 +6,23 @@ set -uo pipefail
 cd "$1" || exit 2
 
 # The pieces the back-ends share stand beside platform/, which holds the back-ends alone.
-shared=(desktop xkb)
-backends=()
-for dir in platform/*/; do backends+=("$(basename "$dir")"); done
-
+backends=(platform/*/)
 failures=0
-# Every #include "..." of the files below FOLDER (or of the files themselves) that names a header
-# under one of the forbidden prefixes.
+# Prints every #include "..." in WHERE (folders and files) that names a header under one of the
+# prefixes that follow.
 forbid() {
-    local what=$1
+    local where=$1 prefixes
     shift
-    local pattern=$(printf '%s|' "$@")
-    local found
-    found=$(grep -rnE --include='*.h' --include='*.cpp' "^#include \"(${pattern%|})" $what)
-    if [ -n "$found" ]; then
-        echo "$found"
+    prefixes=$(IFS='|' && echo "$*")
+    ! grep -rnE --include='*.h' --include='*.cpp' "^#include \"($prefixes)" $where ||
         failures=$((failures + 1))
-    fi
 }
 
-for backend in "${backends[@]}"; do
-    others=(app/)
-    for other in "${backends[@]}"; do
-        [ "$other" = "$backend" ] || others+=("platform/$other/")
-    done
-    forbid "platform/$backend" "${others[@]}"
-done
-everyBackend=(app/)
-for backend in "${backends[@]}"; do everyBackend+=("platform/$backend/"); done
-for piece in "${shared[@]}"; do forbid "$piece" "${everyBackend[@]}"; done
+# Each back-end's own place in the list taken by app/.
+for backend in "${backends[@]}"; do forbid "$backend" "${backends[@]/#$backend/app/}"; done
+for piece in desktop xkb; do forbid "$piece" app/ "${backends[@]}"; done
 forbid "$(find . -maxdepth 1 -name '*.h' -o -maxdepth 1 -name '*.cpp' | tr '\n' ' ') keys settings" \
-    "${everyBackend[@]}" desktop/ xkb/
+    app/ "${backends[@]}" desktop/ xkb/
 
 echo "back-ends: ${backends[*]}; $failures folder(s) break the rule"
 [ "$failures" -eq 0 ]
