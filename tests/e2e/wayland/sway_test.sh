@@ -88,7 +88,12 @@ test_the_popup_types_the_chosen_row() {
     e2e_expect_equal "buttons at the field" \
         "$(printf '%s %s\n' press 8 release 8 press 1 release 1)" "$(field_buttons)"
     open_popup
+    # Over the popup the pointer keeps an arrow, which goes with it.
+    local arrow="$POINTER_X,$POINTER_Y 8x8"
+    grim -g "$arrow" "$E2E_DIR/arrow.png" || e2e_fail "grim failed"
     peer move 100 700
+    PATCH=$arrow e2e_wait_for "the arrow to move" patch_changed "$E2E_DIR/arrow.png" ||
+        e2e_fail "no arrow over the popup"
     close_popup_with click 1
     open_popup
     peer key Down
@@ -121,6 +126,19 @@ test_the_popup_types_the_chosen_row() {
     # Each popup is handed sway's keymap in a shared-memory file of wlroots.
     ! grep -q 'wlroots-.*(deleted)' "/proc/$E2E_TAVRIN_PID/maps" ||
         e2e_fail "the keymaps of closed popups stay mapped"
+}
+
+# A button held on the field keeps the pointer there, so it never enters the popup that a
+# shortcut opens meanwhile: the popup, never shown, gives the keyboard back.
+test_a_popup_the_pointer_never_enters_closes() {
+    start_with true bound
+    peer press 1
+    "$TAVRIN" --popup
+    e2e_wait_for "the popup to give up" grep -q "The pointer never entered" "$E2E_TAVRIN_LOG" ||
+        e2e_fail "the popup stays without the pointer"
+    peer release 1
+    peer key Return
+    e2e_wait_for "a key to reach the field" test -s "$FIELD_TEXT" || e2e_fail "the keyboard stays taken"
 }
 
 test_disabled_lets_the_button_through() {
@@ -247,6 +265,7 @@ sway_start_peer "$WLPEER"
 
 e2e_run_test "button 9 opens the popup, never reaches the field, and the chosen row is typed" \
     test_the_popup_types_the_chosen_row
+e2e_run_test "a popup the pointer never enters closes" test_a_popup_the_pointer_never_enters_closes
 e2e_run_test "disabled, button 9 reaches the field" test_disabled_lets_the_button_through
 e2e_run_test "one instance, whatever DISPLAY says" test_one_instance_whatever_the_environment_says
 e2e_run_test "no binding outlives tavrin" test_no_binding_outlives_tavrin
