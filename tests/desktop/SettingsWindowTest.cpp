@@ -72,7 +72,10 @@ class SettingsWindowTest : public QObject {
         QVERIFY(!assign->isEnabled());
         h.platform.deliver(ButtonEventType::press, 3);
         QVERIFY(assign->isEnabled());
-        QVERIFY(h.child<QLabel>("assignedButtonValue")->text().contains(u'3'));
+        auto* value = h.child<QLabel>("assignedButtonValue");
+        QVERIFY(value->text().contains(u'3'));
+        // No wider than its text, which thus ends the row across from its name.
+        QCOMPARE(value->width(), value->sizeHint().width());
         click(h.child("clearButton"));
         QCOMPARE(h.controller->assignedButton(), std::nullopt);
     }
