@@ -128,9 +128,9 @@ test_the_popup_types_the_chosen_row() {
         e2e_fail "the keymaps of closed popups stay mapped"
 }
 
-# A button held on the field keeps the pointer there, so it never enters the popup that a
-# shortcut opens meanwhile: the popup, never shown, gives the keyboard back.
-test_a_popup_the_pointer_never_enters_closes() {
+# A button held on the field keeps the pointer there, so it does not enter the popup that a
+# shortcut opens meanwhile: the popup, unseen, gives the keyboard back after a second.
+test_a_popup_the_pointer_enters_late_or_never() {
     start_with true bound
     peer press 1
     "$TAVRIN" --popup
@@ -139,6 +139,21 @@ test_a_popup_the_pointer_never_enters_closes() {
     peer release 1
     peer key Return
     e2e_wait_for "a key to reach the field" test -s "$FIELD_TEXT" || e2e_fail "the keyboard stays taken"
+    # Let go within that second, the button lets the pointer enter the popup, which then shows
+    # at once. A machine too slow to let go in time sees the popup give up, and tries again.
+    local attempt given_up
+    for attempt in 1 2 3; do
+        given_up=$(grep -c "never entered" "$E2E_TAVRIN_LOG")
+        : >"$FIELD_LOG"
+        peer press 1
+        "$TAVRIN" --popup
+        e2e_wait_for "the popup to take the keyboard" grep -q "focus out" "$FIELD_LOG"
+        peer release 1
+        e2e_wait_for "the popup" eval 'patch_changed ||
+            (($(grep -c "never entered" "$E2E_TAVRIN_LOG") > given_up))'
+        ! patch_changed || return 0
+    done
+    e2e_fail "a popup the pointer entered late stays unseen"
 }
 
 test_disabled_lets_the_button_through() {
@@ -265,7 +280,7 @@ sway_start_peer "$WLPEER"
 
 e2e_run_test "button 9 opens the popup, never reaches the field, and the chosen row is typed" \
     test_the_popup_types_the_chosen_row
-e2e_run_test "a popup the pointer never enters closes" test_a_popup_the_pointer_never_enters_closes
+e2e_run_test "a popup the pointer enters late or never" test_a_popup_the_pointer_enters_late_or_never
 e2e_run_test "disabled, button 9 reaches the field" test_disabled_lets_the_button_through
 e2e_run_test "one instance, whatever DISPLAY says" test_one_instance_whatever_the_environment_says
 e2e_run_test "no binding outlives tavrin" test_no_binding_outlives_tavrin

@@ -142,12 +142,15 @@ class ButtonLog final : public QObject {
     }
 };
 
-// Keys are told with the time they were pressed; a key at time 0 went without it.
-class KeyTimeLog final : public QObject {
+// Keys are told with the time they were pressed; a key at time 0 went without it. The loss of
+// the keyboard is told too.
+class KeyLog final : public QObject {
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->timestamp() == 0) {
-            std::puts("a key without its time");
+        const bool untimed =
+            event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->timestamp() == 0;
+        if (untimed || event->type() == QEvent::FocusOut) {
+            std::puts(untimed ? "a key without its time" : "focus out");
             std::fflush(stdout);
         }
         return QObject::eventFilter(watched, event);
@@ -160,8 +163,8 @@ int field(int argc, char** argv) {
     QPlainTextEdit field;
     ButtonLog log;
     field.viewport()->installEventFilter(&log);
-    KeyTimeLog keyTimes;
-    field.installEventFilter(&keyTimes);
+    KeyLog keys;
+    field.installEventFilter(&keys);
     // Written once the text has stopped changing for a moment, not once per key.
     QTimer save;
     save.setSingleShot(true);
