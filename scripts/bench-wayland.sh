@@ -23,10 +23,8 @@ if [ $# -eq 0 ]; then
 fi
 TAVRIN=$1 WLPEER=$2
 e2e=${TAVRIN_E2E_DIR:-$(cd "$(dirname "$0")/.." && pwd)/tests/e2e}
-source "$e2e/harness.sh"
-source "$e2e/wayland/sway.sh"
+source "$e2e/wayland/sway.sh" "$@"
 source "$3"
-sway_as_user "$0" "$@"
 
 row() {
     printf '%-40s %9s %-4s  %s\n' "$@"

@@ -5,10 +5,7 @@
 # on no key they know. Chromium on a headless sway logs each key's code into its title.
 # Usage: keycodes_test.sh WLPEER_BINARY
 set -u
-here=$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")
-source "$here/../harness.sh"
-source "$here/sway.sh"
-sway_as_user "$(readlink -f "$0")" "$@"
+source "$(dirname "$(readlink -f "$0")")/sway.sh" "$@"
 WLPEER=$1
 
 focused_title() {

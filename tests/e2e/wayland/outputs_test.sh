@@ -4,10 +4,7 @@
 # first output.
 # Usage: outputs_test.sh TAVRIN_BINARY WLPEER_BINARY
 set -u
-here=$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")
-source "$here/../harness.sh"
-source "$here/sway.sh"
-sway_as_user "$(readlink -f "$0")" "$@"
+source "$(dirname "$(readlink -f "$0")")/sway.sh" "$@"
 TAVRIN=$1 WLPEER=$2
 # The layout: HEADLESS-1 at 0,0 and HEADLESS-2, 640x400 in layout pixels, at 1280,0.
 LAYOUT="1920 800"

@@ -1,4 +1,5 @@
-# Headless sway for the Wayland end-to-end tests; source after harness.sh and e2e_init.
+# Headless sway for the Wayland end-to-end tests. Source it with the script's arguments: it brings
+# in the harness and, when run as root, re-runs the script through sway_as_user; then e2e_init.
 #
 #   sway_as_user "$0" "$@"   when run as root: re-runs the script as an unprivileged user
 #                            (created when missing), since sway refuses to run as root, from
@@ -95,3 +96,6 @@ field_focused() {
 patch_changed() {
     grim -g "$PATCH" "$E2E_DIR/now.png" && ! cmp -s "${1:-$E2E_DIR/patch.png}" "$E2E_DIR/now.png"
 }
+
+source "$(dirname "${BASH_SOURCE[0]}")/../harness.sh"
+sway_as_user "$(readlink -f "$0")" "$@"

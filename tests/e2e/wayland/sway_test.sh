@@ -3,10 +3,7 @@
 # on Wayland as the application in front, the real binary in between.
 # Usage: sway_test.sh TAVRIN_BINARY WLPEER_BINARY
 set -u
-here=$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")
-source "$here/../harness.sh"
-source "$here/sway.sh"
-sway_as_user "$(readlink -f "$0")" "$@"
+source "$(dirname "$(readlink -f "$0")")/sway.sh" "$@"
 TAVRIN=$1 WLPEER=$2
 
 # Two lines, a tab, scripts of every plane, combining marks and the characters shells quote.
