@@ -21,6 +21,9 @@
 #   e2e_start_tavrin BINARY        tray host, utility, and a wait until its tray icon
 #                                  ($E2E_TAVRIN_ICON) exists, which it creates only after its
 #                                  button grabs are in place
+#   e2e_start_with_items BINARY ITEMS_JSON
+#                                  Xvfb, xev and e2e_start_tavrin, with button 9 and ITEMS_JSON
+#                                  stored first unless it is ""
 #   e2e_open_tray_menu [ICON [SPOT]]
 #                                  left-clicks a tray icon of tavrin ($E2E_TAVRIN_ICON unless
 #                                  ICON is given) at SPOT,SPOT (default 5; two quick clicks at
@@ -170,6 +173,13 @@ e2e_start_tavrin() {
     [ -n "${E2E_TRAY_PID:-}" ] || e2e_start_tray || return 1
     e2e_launch_tavrin "$1"
     e2e_wait_for "the tray icon of tavrin" e2e__tavrin_window
+}
+
+e2e_start_with_items() {
+    [ -z "$2" ] || e2e_write_settings true 4 "$2"
+    e2e_start_x || e2e_fail "Xvfb did not start"
+    e2e_start_xev || e2e_fail "xev did not start"
+    e2e_start_tavrin "$1" || e2e_fail "tavrin did not start"
 }
 
 e2e__tavrin_window() {

@@ -15,12 +15,7 @@ ITEMS='[{"id":"1B4E28BA-2FA1-11D2-883F-0016D3CCA427","label":"R&D","action":{"in
 '{"id":"6FA459EA-EE8A-3CA4-894E-DB77E160355E","label":"Tab","action":{"pressKey":{"_0":"Tab"}}},'\
 '{"id":"16FD2706-8BAF-433B-82EB-8C7FADA847DA","label":"Marker","action":{"insertText":{"_0":"Z"}}}]'
 
-start() {
-    e2e_start_x || e2e_fail "Xvfb did not start"
-    e2e_start_xev || e2e_fail "xev did not start"
-    e2e_write_settings true 4 "$ITEMS"
-    e2e_start_tavrin "$TAVRIN" || e2e_fail "tavrin did not start"
-}
+start() { e2e_start_with_items "$TAVRIN" "$ITEMS"; }
 
 open_popup() {
     xdotool "$@"

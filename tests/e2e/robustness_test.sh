@@ -17,12 +17,7 @@ LONG='{"id":"'$ID'","label":"Long","action":{"insertText":{"_0":"'"$(e2e_long_te
 LONGEST_LENGTH=10000
 LONGEST='{"id":"'$ID'","label":"Long","action":{"insertText":{"_0":"'"$(e2e_long_text $LONGEST_LENGTH)"'"}}}'
 
-start_with_rows() {
-    [ -z "$1" ] || e2e_write_settings true 4 "[$1]"
-    e2e_start_x || e2e_fail "Xvfb did not start"
-    e2e_start_xev || e2e_fail "xev did not start"
-    e2e_start_tavrin "$TAVRIN" || e2e_fail "tavrin did not start"
-}
+start_with_rows() { e2e_start_with_items "$TAVRIN" "${1:+[$1]}"; }
 
 test_a_press_within_the_typing_delay() {
     start_with_rows '{"id":"'$ID'","label":"Text","action":{"insertText":{"_0":"abc"}}},'"$MARKER"

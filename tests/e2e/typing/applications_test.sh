@@ -18,24 +18,13 @@ LAYOUTS=(us de fr ru us,ru:1)
 
 # The text holds characters that no layout here has: the keymap changes while it is typed, and
 # Tavrin restores it and the group last, once the application has handled every key.
-keyboard() {
-    e2e_keymap
-    "$E2E_XPEER" locked-group
-}
+keyboard() { e2e_keymap && "$E2E_XPEER" locked-group; }
 
 # Tavrin's clipboard windows: at most the one that keeps what the clipboard held, whatever the
 # number of pastes.
-clipboard_windows() {
-    xwininfo -root -children | grep -c '"Tavrin clipboard"'
-}
-
-root_events_are() {
-    [ "$(xwininfo -root -events)" = "$1" ]
-}
-
-keyboard_is() {
-    [ "$(keyboard)" = "$1" ]
-}
+clipboard_windows() { xwininfo -root -children | grep -c '"Tavrin clipboard"'; }
+root_events_are() { [ "$(xwininfo -root -events)" = "$1" ]; }
+keyboard_is() { [ "$(keyboard)" = "$1" ]; }
 
 # What the user had copied and selected, targets included: KWrite gets characters outside the
 # BMP by a paste, and the clipboard lent for it must come back as it was.
@@ -48,10 +37,7 @@ selections() {
 
 # Taken again until both are held: an application may claim the primary selection a little after
 # the select-all that cleared it.
-hold_selections() {
-    e2e_wait_for "the selections to be held" hold_selections__again
-}
-
+hold_selections() { e2e_wait_for "the selections to be held" hold_selections__again; }
 hold_selections__again() {
     printf 'copied %s' "$RANDOM" | xclip -i -selection clipboard
     printf 'selected %s' "$RANDOM" | xclip -i -selection primary

@@ -42,9 +42,11 @@ start_with() {
 
 bound() { [ "$(record | tail -n +2)" = 4 ] && [ "$(sway_binds)" -gt "$BINDS" ]; }
 
+# The patch of the open popup is kept in open.png.
 open_popup() {
     peer click 9
-    e2e_wait_for "the popup" patch_changed || e2e_fail "no popup after a click of button 9"
+    e2e_wait_for "the popup" patch_changed && cp "$E2E_DIR/now.png" "$E2E_DIR/open.png" ||
+        e2e_fail "no popup after a click of button 9"
 }
 
 # The pointer goes back first: the headless output draws it into the picture.
@@ -98,7 +100,6 @@ test_the_popup_types_the_chosen_row() {
     close_popup_with key Return
     expect_text "$MIXED"
     open_popup
-    grim -g "$PATCH" "$E2E_DIR/open.png" || e2e_fail "grim failed"
     # Left of the patch, so that only the row's highlight can change it, not the pointer.
     peer move $((POINTER_X + 5)) $((POINTER_Y + 10))
     e2e_wait_for "the hovered row drawn active" patch_changed "$E2E_DIR/open.png" ||
@@ -108,7 +109,6 @@ test_the_popup_types_the_chosen_row() {
     peer key Up
     close_popup_with key Return
     open_popup
-    grim -g "$PATCH" "$E2E_DIR/open.png" || e2e_fail "grim failed"
     peer key Down
     e2e_wait_for "the first row drawn active" patch_changed "$E2E_DIR/open.png" ||
         e2e_fail "Down did not show the first row active"
@@ -134,8 +134,6 @@ test_a_popup_the_pointer_enters_late_or_never() {
     e2e_wait_for "the popup to give up" grep -q "The pointer never entered" "$E2E_TAVRIN_LOG" ||
         e2e_fail "the popup stays without the pointer"
     peer release 1
-    peer key Return
-    e2e_wait_for "a key to reach the field" test -s "$FIELD_TEXT" || e2e_fail "the keyboard stays taken"
     # Let go within that second, the button lets the pointer enter the popup, which then shows
     # at once. A machine too slow to let go in time sees the popup give up, and tries again.
     local attempt given_up
