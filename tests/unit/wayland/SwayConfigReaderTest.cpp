@@ -59,6 +59,8 @@ TEST(SwayConfigReader, FindsTheBindingsOfTheButtonsWhereverSwayWouldReadThem) {
         {"set $b button9\nbindsym --whole-window $b exec foo", {}, {4}},
         {"set $b button2\nset $bb button9\nbindsym --whole-window $bb exec foo", {}, {4}},
         {"set $mod Mod4\nbindsym --whole-window $mod+button9 exec foo", {}, {}},
+        // An escaped backslash escapes no $ after it: the trigger is \button9, no button.
+        {"set $b button9\nset $c \\\\$b\nbindsym --whole-window $c exec foo", {}, {}},
         {"set $dir conf.d\ninclude $dir/50", {{"/home/u/.config/sway/conf.d/50", mine}}, {4}},
         {"bindsym --whole-window {\n  button9 exec a\n  BTN_SIDE exec b\n}", {}, {4, 3}},
         {"bindsym --whole-window\n\n{\nbutton9 exec a\n}\nbindsym button8 exec b", {}, {4}},
