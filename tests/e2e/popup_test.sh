@@ -17,15 +17,8 @@ ITEMS='[{"id":"1B4E28BA-2FA1-11D2-883F-0016D3CCA427","label":"R&D","action":{"in
 
 start() { e2e_start_with_items "$TAVRIN" "$ITEMS"; }
 
-open_popup() {
-    xdotool "$@"
-    e2e_wait_popup || e2e_fail "no popup after xdotool $*"
-}
-
-close_popup() {
-    xdotool "$@"
-    e2e_wait_no_popup || e2e_fail "the popup stayed open after xdotool $*"
-}
+open_popup() { xdotool "$@" && e2e_wait_popup || e2e_fail "no popup after xdotool $*"; }
+close_popup() { xdotool "$@" && e2e_wait_no_popup || e2e_fail "the popup stayed after xdotool $*"; }
 
 # The popup opens at the pointer. Escape, a click outside and the held button let go over a
 # row choose nothing; the mouse, the arrows and Return choose, and D chooses nothing.

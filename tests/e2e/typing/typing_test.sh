@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Text typed through the utility's typer reaches the application in front (xev, which answers
 # no pings) character for character; the keyboard group, keys the user holds and CapsLock do
-# not change it, and the keymap is the same afterwards.
+# not change it, and the keymap is the same afterwards. A hung clipboard costs one try a text.
 # Usage: typing_test.sh TYPE_TEXT_BINARY XPEER_BINARY
 set -u
 TYPE_TEXT=$1
@@ -75,6 +75,18 @@ test_typing_into_xev() {
     expect_xev_received "A"
 
     e2e_expect_equal "keymap after typing" "$before" "$(e2e_keymap)"
+
+    # KWrite takes characters outside the BMP by a paste; with the clipboard's owner hung, the
+    # clipboard is given up once for the whole text, which goes on as keys.
+    xclip -i -quiet -selection clipboard </dev/null >/dev/null 2>&1 &
+    E2E_PIDS+=($!)
+    e2e_wait_for "xclip to own the clipboard" "$E2E_XPEER" owner CLIPBOARD && kill -STOP $! ||
+        e2e_fail "no clipboard owner"
+    xdotool set_window --classname kwrite "$E2E_XEV_WINDOW"
+    type_text "😀a😀b😀" 2>"$E2E_DIR/typer.log"
+    kill -CONT $!
+    expect_xev_received "😀a😀b😀"
+    e2e_expect_equal "warnings" 1 "$(grep -c clipboard "$E2E_DIR/typer.log")"
 }
 
 e2e_init
