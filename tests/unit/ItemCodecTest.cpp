@@ -41,7 +41,7 @@ TEST(ItemCodec, WritesTheExactCompactFormOnlyForUtf8AndReadsItBack) {
     EXPECT_EQ(decoded(*itemCodec::encode(keys)), keys);
     // Texts that are not UTF-8 are refused on writing.
     EXPECT_FALSE(itemCodec::encode({{Uuid::random(), "bad \xC3", PopupAction::insertText("x")}}));
-    for (const char* text : {"\xED\xA0\x80", "\xC3\x28"})
+    for (const char* text : {"\xED\xA0\x80", "\xED\xBF\xBF", "\xF4\x90\x80\x80", "\xC3\x28"})
         EXPECT_FALSE(itemCodec::encode({{Uuid::random(), "x", PopupAction::insertText(text)}}));
 }
 
