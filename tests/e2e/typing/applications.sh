@@ -137,9 +137,7 @@ application__find() {
     [ -n "$APPLICATION_WINDOW" ]
 }
 
-application__clipboard() {
-    timeout 5 xclip -o -selection clipboard 2>/dev/null
-}
+application__clipboard() { timeout 5 xclip -o -selection clipboard 2>/dev/null; }
 
 # Select all and copy, under a layout that has the letters of the shortcuts; again until the
 # clipboard changes, since the application may still be taking a new layout in.

@@ -199,9 +199,7 @@ test_a_reload_of_sways_configuration_keeps_the_button() {
     e2e_expect_equal "buttons at the field" "" "$(field_buttons)"
 }
 
-users_binding_ran() {
-    e2e_wait_for "the user's binding to run" rm "$E2E_DIR/ran" 2>/dev/null || e2e_fail "$1"
-}
+users_binding_ran() { e2e_wait_for "the user's binding" rm "$E2E_DIR/ran" 2>/dev/null || e2e_fail "$1"; }
 
 # The user's binding sits in a file that sway's configuration includes, by a pattern relative
 # to its own folder, as Debian's default configuration includes config.d/*. Runs TEST with it,

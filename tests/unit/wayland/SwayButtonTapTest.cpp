@@ -6,8 +6,8 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
-#include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -33,16 +33,15 @@ class FakeSway {
             // The tap connects for its commands first, then for the events it subscribes to.
             commands_ = accept(listener_, nullptr, nullptr);
             events_ = accept(listener_, nullptr, nullptr);
-            char header[14];
-            std::uint32_t length = 0, type = 0;
-            ASSERT_EQ(recv(events_, header, sizeof header, MSG_WAITALL), 14);
-            std::memcpy(&length, header + 6, 4);
-            std::memcpy(&type, header + 10, 4);
-            std::string payload(length, '\0');
-            ASSERT_EQ(recv(events_, payload.data(), length, MSG_WAITALL), length);
-            ASSERT_EQ(type, swayIpc::subscribe);
+            swayIpc::FrameReader reader;
+            std::optional<swayIpc::Message> subscription;
+            for (char byte = 0; !subscription && recv(events_, &byte, 1, 0) == 1;) {
+                reader.feed({&byte, 1});
+                subscription = reader.next();
+            }
+            ASSERT_TRUE(subscription && subscription->type == swayIpc::subscribe);
             const std::string bytes =
-                swayIpc::encode(type, R"({"success": true})") +
+                swayIpc::encode(swayIpc::subscribe, R"({"success": true})") +
                 swayIpc::encode(
                     swayIpc::bindingEvent,
                     R"({"change": "run", "binding": {"command": "nop tavrin button 4"}})");
@@ -65,6 +64,12 @@ class FakeSway {
     int events_ = -1;
     std::thread thread_;
 };
+
+long openSockets() {
+    return std::ranges::count_if(
+        std::filesystem::directory_iterator("/proc/self/fd"),
+        [](const auto& fd) { return read_symlink(fd.path()).string().starts_with("socket:"); });
+}
 
 QStringList warnings;
 
@@ -116,6 +121,7 @@ TEST(SwayButtonTap, TakesAPressThatCameWithItsSubscriptionAndWaitsQuietlyForSway
     ASSERT_TRUE(await([] { return !warnings.empty(); }));
     EXPECT_TRUE(warnings.front().startsWith("sway's IPC connection is lost"))
         << warnings.front().toStdString();
+    EXPECT_EQ(openSockets(), 0) << "a socket of the lost connection stays open";
     int wakeUps = 0;
     QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake,
                      [&wakeUps] { ++wakeUps; });
