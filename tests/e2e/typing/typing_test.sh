@@ -31,7 +31,7 @@ xev_last_group() {
 test_typing_into_xev() {
     e2e_start_x || e2e_fail "Xvfb did not start"
     setxkbmap -rules evdev -model pc105 -layout us,ru || e2e_fail "setxkbmap us,ru"
-    local before shift
+    local before shift owner
     before=$(e2e_keymap)
     e2e_start_xev || e2e_fail "xev did not start"
     # Xlib asks for keymap notices only once xev has handled one key.
@@ -79,12 +79,12 @@ test_typing_into_xev() {
     # KWrite takes characters outside the BMP by a paste; with the clipboard's owner hung, the
     # clipboard is given up once for the whole text, which goes on as keys.
     xclip -i -quiet -selection clipboard </dev/null >/dev/null 2>&1 &
-    E2E_PIDS+=($!)
-    e2e_wait_for "xclip to own the clipboard" "$E2E_XPEER" owner CLIPBOARD && kill -STOP $! ||
+    owner=$! && E2E_PIDS+=("$owner")
+    e2e_wait_for "xclip to own the clipboard" "$E2E_XPEER" owner CLIPBOARD && kill -STOP "$owner" ||
         e2e_fail "no clipboard owner"
     xdotool set_window --classname kwrite "$E2E_XEV_WINDOW"
     type_text "😀a😀b😀" 2>"$E2E_DIR/typer.log"
-    kill -CONT $!
+    kill -CONT "$owner"
     expect_xev_received "😀a😀b😀"
     e2e_expect_equal "warnings" 1 "$(grep -c clipboard "$E2E_DIR/typer.log")"
 }
